@@ -1,0 +1,111 @@
+// A model of one of the maker's CD-R/RW drives behind a SCSI target interface. It answers the
+// commands the program sends (TEST UNIT READY, START STOP UNIT, INQUIRY, READ BUFFER, WRITE
+// BUFFER mode 5), keeps tray and disc state, can be told to fail, and journals every command.
+// The same model serves the in-process test executor, the simulated ASPI layer and volumes, and
+// the simulated WNASPI32.DLL.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillet::sim {
+
+enum class Direction : uint8_t { None, In, Out };
+
+struct Sense {
+    uint8_t key = 0;
+    uint8_t code = 0;       // additional sense code
+    uint8_t qualifier = 0;  // additional sense code qualifier
+};
+
+// What the drive is and how it starts.
+struct DriveModel {
+    uint8_t peripheral = 0x05;               // INQUIRY byte 0
+    std::string vendor = "KORVIN  ";         // padded or cut to 8 bytes
+    std::string product = "CDRW-8432       ";  // padded or cut to 16 bytes
+    std::string revision = "1.0q";           // padded or cut to 4 bytes
+    // When set, INQUIRY answers exactly these bytes instead of the ones built from the fields
+    // above (zero bytes inside the product, short answers, other devices).
+    std::optional<std::vector<uint8_t>> inquiryData;
+    std::array<uint8_t, 8> firmwareTag{{'M', 'T', 'X', '5', '1', '6', '0', 'E'}};
+    uint32_t productCode = 0;  // where WRITE BUFFER mode 5 must start (low 24 bits used)
+    bool trayOpen = false;
+    bool discPresent = false;
+    bool loadClosesTray = true;  // false: START STOP UNIT load leaves an open tray open
+    // TEST UNIT READY answers NOT READY, becoming ready (04/01) this many times before a loaded
+    // disc reports ready.
+    uint32_t becomingReadyCommands = 0;
+};
+
+enum class FaultKind : uint8_t {
+    CheckCondition,  // the command ends with CHECK CONDITION and the given sense
+    NeverCompletes,  // the command is taken but never finishes
+};
+
+// A fault hits the n-th command the drive receives (counted from 1 over all commands), or,
+// with opcode set and commandNumber 0, every command with that operation code.
+struct Fault {
+    FaultKind kind = FaultKind::CheckCondition;
+    uint32_t commandNumber = 0;
+    std::optional<uint8_t> opcode;
+    Sense sense{0x04, 0x44, 0x00};  // hardware failure, internal target failure
+};
+
+struct TargetCommand {
+    std::array<uint8_t, 16> cdb{};
+    uint8_t cdbLength = 0;
+    Direction direction = Direction::None;
+    uint8_t* data = nullptr;  // In: filled by the drive; Out: read by the drive
+    uint32_t dataLength = 0;
+};
+
+enum class Outcome : uint8_t { Completed, NeverCompletes };
+
+struct TargetResult {
+    Outcome outcome = Outcome::Completed;
+    uint8_t status = 0x00;  // GOOD or CHECK CONDITION (0x02)
+    // Fixed-format sense data (response code 0x70) when status is CHECK CONDITION, else zeros.
+    std::array<uint8_t, 18> sense{};
+    uint32_t transferred = 0;  // bytes moved to or from the data buffer
+};
+
+struct JournalEntry {
+    uint32_t number = 0;  // 1-based
+    std::vector<uint8_t> cdb;
+    Direction direction = Direction::None;
+    uint32_t dataLength = 0;
+    Outcome outcome = Outcome::Completed;
+    uint8_t status = 0;
+    Sense sense;
+};
+
+// One journal line, the stable text form written by the simulated DLL and read by tests.
+std::string FormatJournalEntry(const JournalEntry& entry);
+
+class SimulatedDrive {
+public:
+    explicit SimulatedDrive(DriveModel model = {});
+
+    TargetResult Execute(const TargetCommand& command);
+
+    void AddFault(const Fault& fault);
+    void SetTrayOpen(bool open);
+    void SetDiscPresent(bool present);
+    bool TrayOpen() const;
+    bool DiscPresent() const;
+    const DriveModel& Model() const;
+
+    const std::vector<JournalEntry>& Journal() const;
+    // Every block accepted by WRITE BUFFER mode 5 so far, in order, from the product code on.
+    const std::vector<uint8_t>& ReceivedImage() const;
+    // True once the closing zero-length WRITE BUFFER came at the offset after the last block.
+    bool ImageComplete() const;
+
+private:
+    // implementation fields are the sim's own
+};
+
+}  // namespace quillet::sim
