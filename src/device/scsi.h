@@ -12,9 +12,9 @@ enum class DataDirection : uint8_t { None, In, Out };
 
 // How an ASPI request is waited for; the pass-through side always waits in the storage stack.
 enum class Completion : uint8_t {
-    EventWait,      // event with a 10 s limit, aborted at the limit
-    PollSleeping,   // look at the request status every 1250 ms
-    PollBusy,       // look again at once (the firmware transfer)
+    EventWait,     // event with a 10 s limit, aborted at the limit
+    PollSleeping,  // look at the request status every 1250 ms
+    PollBusy,      // look again at once (the firmware transfer)
 };
 
 // Request status (ASPI SRB_Status) and SCSI status values the program looks at.
@@ -40,7 +40,7 @@ struct ScsiRequest {
     DataDirection direction = DataDirection::None;
     uint8_t* data = nullptr;  // caller's buffer, not owned
     uint32_t dataLength = 0;
-    uint8_t senseLength = 0;  // 14 or 24, per command and transport
+    uint8_t senseLength = 0;                        // 14 or 24, per command and transport
     Completion completion = Completion::EventWait;  // ASPI only
     uint32_t timeoutSeconds = 30;                   // pass-through only
 

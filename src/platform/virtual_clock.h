@@ -15,7 +15,8 @@ public:
     void Sleep(uint32_t milliseconds) override {
         sleeps_.push_back(milliseconds);
         now_ += milliseconds;
-        if (onSleep_) onSleep_(milliseconds);
+        if (onSleep_)
+            onSleep_(milliseconds);
     }
     uint64_t NowMilliseconds() override { return now_; }
 
@@ -27,7 +28,8 @@ public:
     const std::vector<uint32_t>& Sleeps() const { return sleeps_; }
     uint64_t TotalSlept() const {
         uint64_t total = 0;
-        for (uint32_t s : sleeps_) total += s;
+        for (uint32_t s : sleeps_)
+            total += s;
         return total;
     }
 
