@@ -23,10 +23,10 @@ struct Sense {
 
 // What the drive is and how it starts.
 struct DriveModel {
-    uint8_t peripheral = 0x05;               // INQUIRY byte 0
-    std::string vendor = "KORVIN  ";         // padded or cut to 8 bytes
+    uint8_t peripheral = 0x05;                 // INQUIRY byte 0
+    std::string vendor = "KORVIN  ";           // padded or cut to 8 bytes
     std::string product = "CDRW-8432       ";  // padded or cut to 16 bytes
-    std::string revision = "1.0q";           // padded or cut to 4 bytes
+    std::string revision = "1.0q";             // padded or cut to 4 bytes
     // When set, INQUIRY answers exactly these bytes instead of the ones built from the fields
     // above (zero bytes inside the product, short answers, other devices).
     std::optional<std::vector<uint8_t>> inquiryData;
@@ -82,7 +82,9 @@ struct JournalEntry {
     Sense sense;
 };
 
-// One journal line, the stable text form written by the simulated DLL and read by tests.
+// One journal line, the stable text form written by the simulated DLL and read by tests:
+// number, CDB bytes in hex, direction (none/in/out), data length, then GOOD, CHECK kk/cc/qq or
+// NEVER, e.g. "3 3B 05 00 12 34 56 00 40 00 00 out 16384 GOOD" (sim/README.md).
 std::string FormatJournalEntry(const JournalEntry& entry);
 
 class SimulatedDrive {
@@ -96,6 +98,7 @@ public:
     void SetDiscPresent(bool present);
     bool TrayOpen() const;
     bool DiscPresent() const;
+    // The model as configured; the current tray and disc are TrayOpen() and DiscPresent().
     const DriveModel& Model() const;
 
     const std::vector<JournalEntry>& Journal() const;
@@ -105,7 +108,27 @@ public:
     bool ImageComplete() const;
 
 private:
-    // implementation fields are the sim's own
+    TargetResult Perform(const TargetCommand& command);
+    TargetResult Inquiry(const TargetCommand& command) const;
+    TargetResult TestUnitReady();
+    TargetResult StartStopUnit(const TargetCommand& command);
+    TargetResult ReadBuffer(const TargetCommand& command) const;
+    TargetResult WriteBuffer(const TargetCommand& command);
+    const Fault* FaultFor(uint32_t number, std::optional<uint8_t> opcode) const;
+    // Called after every tray or disc change: a disc that has just come to lie in a closed tray
+    // spins up again, so the drive reports "becoming ready" anew.
+    void UpdateLoaded();
+
+    DriveModel model_;
+    bool trayOpen_ = false;
+    bool discPresent_ = false;
+    bool loaded_ = false;  // disc present and tray closed
+    uint32_t becomingReadyLeft_ = 0;
+    std::vector<Fault> faults_;
+    std::vector<JournalEntry> journal_;
+    std::vector<uint8_t> image_;
+    uint32_t nextImageOffset_ = 0;  // where the next WRITE BUFFER block must start
+    bool imageComplete_ = false;
 };
 
 }  // namespace quillet::sim

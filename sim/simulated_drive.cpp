@@ -1,0 +1,344 @@
+#include "sim/simulated_drive.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+namespace quillet::sim {
+
+namespace {
+
+constexpr uint8_t kOpTestUnitReady = 0x00;
+constexpr uint8_t kOpInquiry = 0x12;
+constexpr uint8_t kOpStartStopUnit = 0x1B;
+constexpr uint8_t kOpWriteBuffer = 0x3B;
+constexpr uint8_t kOpReadBuffer = 0x3C;
+
+constexpr uint8_t kStatusGood = 0x00;
+constexpr uint8_t kStatusCheckCondition = 0x02;
+
+constexpr Sense kNoMediumTrayClosed{0x02, 0x3A, 0x01};
+constexpr Sense kNoMediumTrayOpen{0x02, 0x3A, 0x02};
+constexpr Sense kBecomingReady{0x02, 0x04, 0x01};
+constexpr Sense kInvalidOpcode{0x05, 0x20, 0x00};
+constexpr Sense kInvalidField{0x05, 0x24, 0x00};
+
+constexpr size_t kInquiryLength = 36;
+constexpr uint8_t kReadBufferDataMode = 0x02;
+constexpr uint8_t kWriteBufferDownloadSaveMode = 0x05;
+constexpr uint32_t kDataBufferSize = 0x10000;
+constexpr uint32_t kTagOffset = 0x8004;
+constexpr uint32_t kOffsetLimit = 0xFFFFFF;  // largest 24-bit buffer offset
+
+// START STOP UNIT byte 4: bit 1 moves the tray, bit 0 says which way (set: load and start).
+constexpr uint8_t kLoadEject = 0x02;
+constexpr uint8_t kStart = 0x01;
+
+TargetResult Good(uint32_t transferred = 0) {
+    TargetResult result;
+    result.transferred = transferred;
+    return result;
+}
+
+TargetResult CheckCondition(const Sense& sense) {
+    TargetResult result;
+    result.status = kStatusCheckCondition;
+    result.sense[0] = 0x70;  // current error, fixed format
+    result.sense[2] = sense.key;
+    result.sense[7] = 10;  // additional sense length: bytes 8..17
+    result.sense[12] = sense.code;
+    result.sense[13] = sense.qualifier;
+    return result;
+}
+
+uint32_t Get24(const std::array<uint8_t, 16>& cdb, size_t at) {
+    return (uint32_t{cdb[at]} << 16) | (uint32_t{cdb[at + 1]} << 8) | cdb[at + 2];
+}
+
+// Group 0 commands have 6-byte blocks, groups 1 and 2 10-byte blocks.
+size_t CommandLength(uint8_t opcode) {
+    return opcode < 0x20 ? 6 : 10;
+}
+
+bool IsKnown(uint8_t opcode) {
+    return opcode == kOpTestUnitReady || opcode == kOpInquiry || opcode == kOpStartStopUnit ||
+           opcode == kOpWriteBuffer || opcode == kOpReadBuffer;
+}
+
+// Copies text into an INQUIRY field, padded with spaces or cut to the field's width.
+void PutField(std::vector<uint8_t>& answer, size_t at, size_t width, const std::string& text) {
+    for (size_t i = 0; i < width; ++i) {
+        answer[at + i] = i < text.size() ? static_cast<uint8_t>(text[i]) : ' ';
+    }
+}
+
+// Bytes the drive may move into the caller's buffer: only a data-in command with a buffer.
+uint32_t InCapacity(const TargetCommand& command) {
+    if (command.direction != Direction::In || command.data == nullptr) {
+        return 0;
+    }
+    return command.dataLength;
+}
+
+const char* DirectionText(Direction direction) {
+    switch (direction) {
+        case Direction::In:
+            return "in";
+        case Direction::Out:
+            return "out";
+        case Direction::None:
+            break;
+    }
+    return "none";
+}
+
+}  // namespace
+
+std::string FormatJournalEntry(const JournalEntry& entry) {
+    char piece[32];
+    std::snprintf(piece, sizeof piece, "%lu", static_cast<unsigned long>(entry.number));
+    std::string line = piece;
+    for (uint8_t byte : entry.cdb) {
+        std::snprintf(piece, sizeof piece, " %02X", byte);
+        line += piece;
+    }
+    std::snprintf(piece, sizeof piece, " %s %lu ", DirectionText(entry.direction),
+                  static_cast<unsigned long>(entry.dataLength));
+    line += piece;
+    if (entry.outcome == Outcome::NeverCompletes) {
+        line += "NEVER";
+    } else if (entry.status == kStatusGood) {
+        line += "GOOD";
+    } else if (entry.status == kStatusCheckCondition) {
+        std::snprintf(piece, sizeof piece, "CHECK %02X/%02X/%02X", entry.sense.key,
+                      entry.sense.code, entry.sense.qualifier);
+        line += piece;
+    } else {
+        std::snprintf(piece, sizeof piece, "STATUS %02X", entry.status);
+        line += piece;
+    }
+    return line;
+}
+
+SimulatedDrive::SimulatedDrive(DriveModel model)
+    : model_(std::move(model)), trayOpen_(model_.trayOpen), discPresent_(model_.discPresent) {
+    UpdateLoaded();
+}
+
+TargetResult SimulatedDrive::Execute(const TargetCommand& command) {
+    JournalEntry entry;
+    entry.number = static_cast<uint32_t>(journal_.size() + 1);
+    const size_t cdbLength = std::min<size_t>(command.cdbLength, command.cdb.size());
+    entry.cdb.assign(command.cdb.begin(), command.cdb.begin() + cdbLength);
+    entry.direction = command.direction;
+    entry.dataLength = command.dataLength;
+
+    std::optional<uint8_t> opcode;
+    if (cdbLength > 0) {
+        opcode = command.cdb[0];
+    }
+    TargetResult result;
+    if (const Fault* fault = FaultFor(entry.number, opcode)) {
+        if (fault->kind == FaultKind::NeverCompletes) {
+            result.outcome = Outcome::NeverCompletes;
+        } else {
+            result = CheckCondition(fault->sense);
+        }
+    } else {
+        result = Perform(command);
+    }
+
+    entry.outcome = result.outcome;
+    entry.status = result.status;
+    entry.sense = Sense{result.sense[2], result.sense[12], result.sense[13]};
+    journal_.push_back(std::move(entry));
+    return result;
+}
+
+TargetResult SimulatedDrive::Perform(const TargetCommand& command) {
+    if (command.cdbLength == 0 || command.cdbLength > command.cdb.size() ||
+        !IsKnown(command.cdb[0])) {
+        return CheckCondition(kInvalidOpcode);
+    }
+    const uint8_t opcode = command.cdb[0];
+    // A block cut short would leave offsets and lengths undefined.
+    if (command.cdbLength < CommandLength(opcode)) {
+        return CheckCondition(kInvalidField);
+    }
+    switch (opcode) {
+        case kOpTestUnitReady:
+            return TestUnitReady();
+        case kOpInquiry:
+            return Inquiry(command);
+        case kOpStartStopUnit:
+            return StartStopUnit(command);
+        case kOpReadBuffer:
+            return ReadBuffer(command);
+        case kOpWriteBuffer:
+            return WriteBuffer(command);
+        default:
+            return CheckCondition(kInvalidOpcode);
+    }
+}
+
+TargetResult SimulatedDrive::Inquiry(const TargetCommand& command) const {
+    const auto& cdb = command.cdb;
+    // Vital product data pages are not modelled.
+    if ((cdb[1] & 0x01) != 0 || cdb[2] != 0) {
+        return CheckCondition(kInvalidField);
+    }
+    std::vector<uint8_t> answer;
+    if (model_.inquiryData) {
+        answer = *model_.inquiryData;
+    } else {
+        answer.assign(kInquiryLength, 0);
+        answer[0] = model_.peripheral;
+        answer[1] = 0x80;  // removable medium
+        answer[2] = 2;     // version
+        answer[3] = 2;     // response data format
+        answer[4] = kInquiryLength - 5;
+        PutField(answer, 8, 8, model_.vendor);
+        PutField(answer, 16, 16, model_.product);
+        PutField(answer, 32, 4, model_.revision);
+    }
+    const uint32_t allocation = (uint32_t{cdb[3]} << 8) | cdb[4];
+    const uint32_t count =
+        std::min({static_cast<uint32_t>(answer.size()), allocation, InCapacity(command)});
+    if (count > 0) {
+        std::memcpy(command.data, answer.data(), count);
+    }
+    return Good(count);
+}
+
+TargetResult SimulatedDrive::TestUnitReady() {
+    if (trayOpen_) {
+        return CheckCondition(kNoMediumTrayOpen);
+    }
+    if (!discPresent_) {
+        return CheckCondition(kNoMediumTrayClosed);
+    }
+    if (becomingReadyLeft_ > 0) {
+        --becomingReadyLeft_;
+        return CheckCondition(kBecomingReady);
+    }
+    return Good();
+}
+
+TargetResult SimulatedDrive::StartStopUnit(const TargetCommand& command) {
+    const uint8_t action = command.cdb[4] & (kLoadEject | kStart);
+    if (action == (kLoadEject | kStart)) {
+        if (model_.loadClosesTray) {
+            trayOpen_ = false;
+        }
+    } else if (action == kLoadEject) {
+        trayOpen_ = true;
+    }
+    UpdateLoaded();
+    return Good();
+}
+
+TargetResult SimulatedDrive::ReadBuffer(const TargetCommand& command) const {
+    const auto& cdb = command.cdb;
+    const uint32_t offset = Get24(cdb, 3);
+    const uint32_t allocation = Get24(cdb, 6);
+    // Mode in the low five bits; the top three carried the logical unit in older command sets.
+    if ((cdb[1] & 0x1F) != kReadBufferDataMode || cdb[2] != 0 || offset >= kDataBufferSize ||
+        allocation > kDataBufferSize - offset) {
+        return CheckCondition(kInvalidField);
+    }
+    const uint32_t count = std::min(allocation, InCapacity(command));
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t at = offset + i;
+        const bool inTag = at >= kTagOffset && at < kTagOffset + model_.firmwareTag.size();
+        command.data[i] = inTag ? model_.firmwareTag[at - kTagOffset] : 0;
+    }
+    return Good(count);
+}
+
+TargetResult SimulatedDrive::WriteBuffer(const TargetCommand& command) {
+    const auto& cdb = command.cdb;
+    const uint32_t offset = Get24(cdb, 3);
+    const uint32_t length = Get24(cdb, 6);
+    const bool firstBlock = image_.empty();
+    const uint32_t expected = firstBlock ? (model_.productCode & kOffsetLimit) : nextImageOffset_;
+    const bool hasData = command.direction == Direction::Out && command.data != nullptr;
+    if (imageComplete_ || (cdb[1] & 0x1F) != kWriteBufferDownloadSaveMode || cdb[2] != 0 ||
+        length != command.dataLength || (length > 0 && !hasData) || offset != expected) {
+        return CheckCondition(kInvalidField);
+    }
+    if (length == 0) {
+        // Nothing to save without a block before the closing command.
+        if (firstBlock) {
+            return CheckCondition(kInvalidField);
+        }
+        imageComplete_ = true;
+        return Good();
+    }
+    // The closing command must still find its offset inside the 24-bit field.
+    if (length > kOffsetLimit - offset) {
+        return CheckCondition(kInvalidField);
+    }
+    image_.insert(image_.end(), command.data, command.data + length);
+    nextImageOffset_ = offset + length;
+    return Good(length);
+}
+
+const Fault* SimulatedDrive::FaultFor(uint32_t number, std::optional<uint8_t> opcode) const {
+    for (const Fault& fault : faults_) {
+        const bool numberMatches = fault.commandNumber == 0 || fault.commandNumber == number;
+        const bool opcodeMatches = !fault.opcode || fault.opcode == opcode;
+        if (numberMatches && opcodeMatches) {
+            return &fault;
+        }
+    }
+    return nullptr;
+}
+
+void SimulatedDrive::UpdateLoaded() {
+    const bool loaded = discPresent_ && !trayOpen_;
+    if (loaded && !loaded_) {
+        becomingReadyLeft_ = model_.becomingReadyCommands;
+    }
+    loaded_ = loaded;
+}
+
+void SimulatedDrive::AddFault(const Fault& fault) {
+    faults_.push_back(fault);
+}
+
+void SimulatedDrive::SetTrayOpen(bool open) {
+    trayOpen_ = open;
+    UpdateLoaded();
+}
+
+void SimulatedDrive::SetDiscPresent(bool present) {
+    discPresent_ = present;
+    UpdateLoaded();
+}
+
+bool SimulatedDrive::TrayOpen() const {
+    return trayOpen_;
+}
+
+bool SimulatedDrive::DiscPresent() const {
+    return discPresent_;
+}
+
+const DriveModel& SimulatedDrive::Model() const {
+    return model_;
+}
+
+const std::vector<JournalEntry>& SimulatedDrive::Journal() const {
+    return journal_;
+}
+
+const std::vector<uint8_t>& SimulatedDrive::ReceivedImage() const {
+    return image_;
+}
+
+bool SimulatedDrive::ImageComplete() const {
+    return imageComplete_;
+}
+
+}  // namespace quillet::sim
