@@ -1,0 +1,502 @@
+// uidriver: drives a Windows program's dialogs for the end-to-end tests (run under Wine).
+//
+// Usage: uidriver STEP [STEP ...]
+//
+// The steps run in order within one invocation, so one call can start a program, wait for its
+// dialog, read it and press a button. Steps that read something print one line to stdout in UTF-8
+// (line breaks inside a text are printed as "\n"); "controls" prints one line per control.
+//
+//   start PROGRAM FOLDER   start PROGRAM with FOLDER as its current directory
+//   window TITLE SECONDS   wait for a visible top-level window whose caption is exactly TITLE
+//   dialog IDS SECONDS     wait for a visible top-level window holding every control id of the
+//                          comma-separated list IDS
+//   caption                print the current window's caption
+//   text ID                print the text of control ID of the current window
+//   click ID               press button ID (BM_CLICK is posted, so a modal dialog that the press
+//                          opens does not block the driver); fails if the button is disabled
+//   controls               print "client W H", then for each child control in template order
+//                          "ID CLASS X Y W H STYLE TEXT" (tab-separated; position relative to
+//                          the client area in pixels, STYLE in hexadecimal)
+//   shot FILE              save the current window as a 24-bit BMP file
+//   screen FILE            save the whole screen as a 24-bit BMP file
+//   wait-exit SECONDS      wait for the program to end and print its exit code
+//
+// "window" and "dialog" look only at the started program's windows when a "start" came first,
+// and fail at once if that program ends while they wait. "wait-exit" waits for the started
+// program, or else for the program that owns the current window.
+//
+// Exit codes: 0 when every step succeeded; 1 when a step failed (window not found in time,
+// control missing or disabled, program did not end, file not written); 2 for a malformed command
+// line. Every failure prints one line to stderr.
+#include <windows.h>
+
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kPollMilliseconds = 50;
+// How long a message to the driven program may take before it counts as hung.
+constexpr UINT kMessageTimeoutMilliseconds = 5000;
+// Time for the window's picture to reach the screen after it has painted.
+constexpr DWORD kPaintSettleMilliseconds = 300;
+
+enum ExitCode { kSuccess = 0, kStepFailed = 1, kUsage = 2 };
+
+std::string ToUtf8(const std::wstring& text) {
+    if (text.empty()) {
+        return {};
+    }
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                   0, nullptr, nullptr);
+    std::string result(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0], size,
+                        nullptr, nullptr);
+    return result;
+}
+
+void WriteLine(DWORD stream, const std::wstring& line) {
+    // Raw bytes rather than the C runtime's text mode: no CR is added and UTF-8 passes unchanged.
+    std::string bytes = ToUtf8(line) + "\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(stream), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+              nullptr);
+}
+
+void Print(const std::wstring& line) {
+    WriteLine(STD_OUTPUT_HANDLE, line);
+}
+
+[[noreturn]] void Exit(ExitCode code, const std::wstring& message) {
+    WriteLine(STD_ERROR_HANDLE, L"uidriver: " + message);
+    ExitProcess(code);
+}
+
+[[noreturn]] void Fail(const std::wstring& message) {
+    Exit(kStepFailed, message);
+}
+
+std::wstring Quoted(const std::wstring& text) {
+    return L"\"" + text + L"\"";
+}
+
+std::wstring SecondsText(DWORD milliseconds) {
+    std::wstring text = std::to_wstring(milliseconds / 1000);
+    if (DWORD fraction = milliseconds % 1000) {
+        std::wstring digits = std::to_wstring(1000 + fraction).substr(1);
+        text += L"." + digits.substr(0, digits.find_last_not_of(L'0') + 1);
+    }
+    return text + L" s";
+}
+
+std::wstring Hex(unsigned long value) {
+    std::wstring text(8, L'0');
+    for (int i = 7; i >= 0; --i, value >>= 4) {
+        text[static_cast<size_t>(i)] = L"0123456789ABCDEF"[value & 0xF];
+    }
+    return text;
+}
+
+// Keeps a text on one output line.
+std::wstring EscapeLineBreaks(const std::wstring& text) {
+    std::wstring result;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') {
+            continue;
+        }
+        if (text[i] == L'\n') {
+            result += L"\\n";
+        } else if (text[i] == L'\r') {
+            result += L"\\r";
+        } else {
+            result += text[i];
+        }
+    }
+    return result;
+}
+
+int ParseId(const std::wstring& text) {
+    wchar_t* end = nullptr;
+    long value = std::wcstol(text.c_str(), &end, 10);
+    if (text.empty() || *end != L'\0' || value < 0 || value > 0xFFFF) {
+        Exit(kUsage, L"not a control id: " + Quoted(text));
+    }
+    return static_cast<int>(value);
+}
+
+std::vector<int> ParseIdList(const std::wstring& text) {
+    std::vector<int> ids;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t comma = text.find(L',', start);
+        if (comma == std::wstring::npos) {
+            comma = text.size();
+        }
+        ids.push_back(ParseId(text.substr(start, comma - start)));
+        start = comma + 1;
+    }
+    return ids;
+}
+
+DWORD ParseSeconds(const std::wstring& text) {
+    wchar_t* end = nullptr;
+    double seconds = std::wcstod(text.c_str(), &end);
+    if (text.empty() || *end != L'\0' || !(seconds >= 0.0) || seconds > 3600.0) {
+        Exit(kUsage, L"not a time limit in seconds: " + Quoted(text));
+    }
+    return static_cast<DWORD>(seconds * 1000.0);
+}
+
+std::wstring WindowCaption(HWND window) {
+    // GetWindowTextW reads another process's caption without sending it a message.
+    int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    int copied = GetWindowTextW(window, &text[0], length + 1);
+    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
+    return text;
+}
+
+std::wstring ClassName(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+// What a window step looks for, and what it found.
+struct WindowQuery {
+    DWORD processId;  // 0: any process
+    const std::wstring* title;
+    const std::vector<int>* ids;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
+    auto* query = reinterpret_cast<WindowQuery*>(parameter);
+    if (!IsWindowVisible(window)) {
+        return TRUE;
+    }
+    if (query->processId != 0) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != query->processId) {
+            return TRUE;
+        }
+    }
+    if (query->title && WindowCaption(window) != *query->title) {
+        return TRUE;
+    }
+    if (query->ids) {
+        for (int id : *query->ids) {
+            if (!GetDlgItem(window, id)) {
+                return TRUE;
+            }
+        }
+    }
+    query->found = window;
+    return FALSE;
+}
+
+class Driver {
+public:
+    ~Driver() {
+        if (process) {
+            CloseHandle(process);
+        }
+    }
+
+    void Start(const std::wstring& program, const std::wstring& folder) {
+        std::wstring commandLine = Quoted(program);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        // No standard handles: under Wine the program would otherwise keep the driver's output
+        // open, and a shell reading it would wait until the program ended.
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        PROCESS_INFORMATION started = {};
+        if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            folder.c_str(), &startup, &started)) {
+            Fail(L"cannot start " + Quoted(program) + L" in " + Quoted(folder) + L" (error " +
+                 std::to_wstring(GetLastError()) + L")");
+        }
+        CloseHandle(started.hThread);
+        if (process) {
+            CloseHandle(process);
+        }
+        process = started.hProcess;
+        processId = started.dwProcessId;
+        programName = program;
+    }
+
+    void WaitForWindow(const std::wstring* title, const std::vector<int>* ids, DWORD limit,
+                       const std::wstring& what) {
+        WindowQuery query = {processId, title, ids, nullptr};
+        DWORD begin = GetTickCount();
+        for (;;) {
+            EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
+            if (query.found) {
+                window = query.found;
+                return;
+            }
+            if (process && WaitForSingleObject(process, 0) == WAIT_OBJECT_0) {
+                Fail(Quoted(programName) + L" ended before " + what + L" appeared");
+            }
+            if (GetTickCount() - begin >= limit) {
+                Fail(L"no " + what + L" within " + SecondsText(limit));
+            }
+            Sleep(kPollMilliseconds);
+        }
+    }
+
+    void PrintCaption() { Print(EscapeLineBreaks(WindowCaption(CurrentWindow()))); }
+
+    void PrintText(int id) { Print(EscapeLineBreaks(ControlText(Control(id)))); }
+
+    void Click(int id) {
+        HWND button = Control(id);
+        if (!IsWindowEnabled(button) || !IsWindowVisible(button)) {
+            Fail(L"control " + std::to_wstring(id) + L" is disabled or hidden");
+        }
+        if (!PostMessageW(button, BM_CLICK, 0, 0)) {
+            Fail(L"cannot press control " + std::to_wstring(id));
+        }
+    }
+
+    void PrintControls() {
+        HWND dialog = CurrentWindow();
+        RECT client = {};
+        GetClientRect(dialog, &client);
+        Print(L"client\t" + std::to_wstring(client.right) + L"\t" + std::to_wstring(client.bottom));
+        for (HWND child = GetWindow(dialog, GW_CHILD); child;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+            RECT area = {};
+            GetWindowRect(child, &area);
+            MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&area), 2);
+            Print(std::to_wstring(GetDlgCtrlID(child)) + L"\t" + ClassName(child) + L"\t" +
+                  std::to_wstring(area.left) + L"\t" + std::to_wstring(area.top) + L"\t" +
+                  std::to_wstring(area.right - area.left) + L"\t" +
+                  std::to_wstring(area.bottom - area.top) + L"\t" +
+                  Hex(static_cast<unsigned long>(GetWindowLongW(child, GWL_STYLE))) + L"\t" +
+                  EscapeLineBreaks(ControlText(child)));
+        }
+    }
+
+    void SaveWindowPicture(const std::wstring& file) {
+        HWND target = CurrentWindow();
+        // Let the program finish what it is doing and paint afresh before the picture is taken.
+        Ping(target);
+        RedrawWindow(target, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Ping(target);
+        Sleep(kPaintSettleMilliseconds);
+        RECT area = {};
+        GetWindowRect(target, &area);
+        SaveScreenArea(area, file);
+    }
+
+    void SaveScreenPicture(const std::wstring& file) {
+        RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        SaveScreenArea(area, file);
+    }
+
+    void WaitForExit(DWORD limit) {
+        HANDLE target = process;
+        bool opened = false;
+        if (!target) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(CurrentWindow(), &owner);
+            target = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, owner);
+            if (!target) {
+                Fail(L"cannot open the process of the current window");
+            }
+            opened = true;
+        }
+        DWORD waited = WaitForSingleObject(target, limit);
+        DWORD code = 0;
+        GetExitCodeProcess(target, &code);
+        if (opened) {
+            CloseHandle(target);
+        }
+        if (waited != WAIT_OBJECT_0) {
+            Fail(L"the program did not end within " + SecondsText(limit));
+        }
+        Print(std::to_wstring(code));
+    }
+
+private:
+    HWND CurrentWindow() {
+        if (!window || !IsWindow(window)) {
+            Fail(L"no current window (a window or dialog step must find one first)");
+        }
+        return window;
+    }
+
+    HWND Control(int id) {
+        HWND control = GetDlgItem(CurrentWindow(), id);
+        if (!control) {
+            Fail(L"no control " + std::to_wstring(id) + L" in window " +
+                 Quoted(WindowCaption(window)));
+        }
+        return control;
+    }
+
+    // Waits until the window's thread has handled everything sent to it so far.
+    static void Ping(HWND target) {
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_ABORTIFHUNG,
+                                 kMessageTimeoutMilliseconds, &result)) {
+            Fail(L"the window does not respond");
+        }
+    }
+
+    // WM_GETTEXT rather than GetWindowText: only the message gives a control's text across
+    // processes (and a drop-down list's selected entry).
+    static std::wstring ControlText(HWND control) {
+        DWORD_PTR length = 0;
+        if (!SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG,
+                                 kMessageTimeoutMilliseconds, &length)) {
+            Fail(L"control " + std::to_wstring(GetDlgCtrlID(control)) + L" does not respond");
+        }
+        std::wstring text(length + 1, L'\0');
+        DWORD_PTR copied = 0;
+        if (!SendMessageTimeoutW(control, WM_GETTEXT, length + 1,
+                                 reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG,
+                                 kMessageTimeoutMilliseconds, &copied)) {
+            Fail(L"control " + std::to_wstring(GetDlgCtrlID(control)) + L" does not respond");
+        }
+        text.resize(copied < length ? copied : length);
+        return text;
+    }
+
+    static void SaveScreenArea(RECT area, const std::wstring& file) {
+        area.left = area.left > 0 ? area.left : 0;
+        area.top = area.top > 0 ? area.top : 0;
+        int width = area.right - area.left;
+        int height = area.bottom - area.top;
+        if (width <= 0 || height <= 0) {
+            Fail(L"nothing to take a picture of");
+        }
+
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = height;  // bottom-up rows, as a BMP file stores them
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 24;
+        info.bmiHeader.biCompression = BI_RGB;
+        DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+        DWORD imageSize = stride * static_cast<DWORD>(height);
+
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        void* bits = nullptr;
+        HBITMAP picture = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        bool copied = false;
+        if (memory && picture) {
+            HGDIOBJ previous = SelectObject(memory, picture);
+            copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+            SelectObject(memory, previous);
+            GdiFlush();
+        }
+
+        bool written = false;
+        if (copied) {
+            BITMAPFILEHEADER header = {};
+            header.bfType = 0x4D42;  // "BM"
+            header.bfOffBits = sizeof(header) + sizeof(info.bmiHeader);
+            header.bfSize = header.bfOffBits + imageSize;
+            HANDLE out = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (out != INVALID_HANDLE_VALUE) {
+                DWORD count = 0;
+                written =
+                    WriteFile(out, &header, sizeof(header), &count, nullptr) &&
+                    WriteFile(out, &info.bmiHeader, sizeof(info.bmiHeader), &count, nullptr) &&
+                    WriteFile(out, bits, imageSize, &count, nullptr);
+                written = CloseHandle(out) && written;
+            }
+        }
+
+        if (picture) {
+            DeleteObject(picture);
+        }
+        if (memory) {
+            DeleteDC(memory);
+        }
+        ReleaseDC(nullptr, screen);
+        if (!copied) {
+            Fail(L"cannot copy the screen");
+        }
+        if (!written) {
+            Fail(L"cannot write " + Quoted(file));
+        }
+    }
+
+    HANDLE process = nullptr;
+    DWORD processId = 0;
+    std::wstring programName;
+    HWND window = nullptr;
+};
+
+// Consumes the arguments of one step, naming the step when they run out.
+class Arguments {
+public:
+    Arguments(int argc, wchar_t** argv) : count(argc), values(argv) {}
+
+    bool Done() const { return next >= count; }
+
+    std::wstring Take(const std::wstring& step) {
+        if (next >= count) {
+            Exit(kUsage, L"step " + Quoted(step) + L" needs more arguments");
+        }
+        return values[next++];
+    }
+
+private:
+    int count;
+    wchar_t** values;
+    int next = 1;
+};
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2) {
+        Exit(kUsage, L"usage: uidriver STEP [STEP ...] (the steps are listed in uidriver.cpp)");
+    }
+    Driver driver;
+    Arguments arguments(argc, argv);
+    while (!arguments.Done()) {
+        std::wstring step = arguments.Take(L"");
+        if (step == L"start") {
+            std::wstring program = arguments.Take(step);
+            driver.Start(program, arguments.Take(step));
+        } else if (step == L"window") {
+            std::wstring title = arguments.Take(step);
+            DWORD limit = ParseSeconds(arguments.Take(step));
+            driver.WaitForWindow(&title, nullptr, limit, L"window titled " + Quoted(title));
+        } else if (step == L"dialog") {
+            std::wstring list = arguments.Take(step);
+            std::vector<int> ids = ParseIdList(list);
+            DWORD limit = ParseSeconds(arguments.Take(step));
+            driver.WaitForWindow(nullptr, &ids, limit, L"window with controls " + list);
+        } else if (step == L"caption") {
+            driver.PrintCaption();
+        } else if (step == L"text") {
+            driver.PrintText(ParseId(arguments.Take(step)));
+        } else if (step == L"click") {
+            driver.Click(ParseId(arguments.Take(step)));
+        } else if (step == L"controls") {
+            driver.PrintControls();
+        } else if (step == L"shot") {
+            driver.SaveWindowPicture(arguments.Take(step));
+        } else if (step == L"screen") {
+            driver.SaveScreenPicture(arguments.Take(step));
+        } else if (step == L"wait-exit") {
+            driver.WaitForExit(ParseSeconds(arguments.Take(step)));
+        } else {
+            Exit(kUsage, L"unknown step " + Quoted(step));
+        }
+    }
+    return kSuccess;
+}
