@@ -1,0 +1,108 @@
+# shellcheck shell=bash
+# Shared set-up of the end-to-end tests. A test script is called with the paths of Quillet.exe and
+# uidriver.exe and starts with
+#
+#     source "$(dirname "$0")/lib.sh" "$@"
+#
+# Afterwards it runs under a display (a virtual one when DISPLAY is unset) with its own Wine prefix
+# (a copy of $QUILLET_WINEPREFIX_TEMPLATE, else a new one) and has:
+#   PROGRAM_DIR   a fresh folder holding Quillet.exe; the program's current directory, where
+#                 configuration files, images and a DLL go beside it
+#   ARTIFACTS     $QUILLET_ARTIFACTS/<test name>/ (pictures, logs), emptied first
+#   E2E_TMP       a scratch folder, removed at the end with the prefix
+#   UIDRIVER      the driver program (Unix path)
+# and the functions below. Everything the test started under Wine is ended on exit.
+# Exit code 77 (a skipped test for CTest) means this machine cannot run Wine at all.
+set -euo pipefail
+
+if [ $# -lt 2 ]; then
+    echo "usage: $0 Quillet.exe uidriver.exe" >&2
+    exit 2
+fi
+
+# Wine's loader is a 32-bit program; a kernel without 32-bit support refuses to start it.
+if ! wine_version=$(wine --version 2>&1); then
+    echo "SKIPPED: Wine cannot run on this machine: ${wine_version##*$'\n'}" >&2
+    exit 77
+fi
+
+if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+
+E2E_TEST=$(basename "$0" .sh)
+E2E_START=${EPOCHREALTIME/./}
+UIDRIVER=$(realpath "$2")
+E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/quillet-e2e-$E2E_TEST.XXXXXX")
+PROGRAM_DIR=$E2E_TMP/program
+ARTIFACTS=${QUILLET_ARTIFACTS:-${TMPDIR:-/tmp}/quillet-artifacts}/$E2E_TEST
+
+export WINEPREFIX=$E2E_TMP/prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# Arguments and output cross between Unix and Windows as UTF-8.
+if [ -z "${LC_ALL:-}${LANG:-}" ]; then
+    export LC_ALL=C.UTF-8
+fi
+
+e2e_cleanup() {
+    wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$E2E_TMP"
+}
+trap e2e_cleanup EXIT
+
+# Prints a progress line with the seconds since the test began.
+e2e_log() {
+    local elapsed=$(( ${EPOCHREALTIME/./} - E2E_START ))
+    printf '[%3d.%01d s] %s\n' $((elapsed / 1000000)) $((elapsed / 100000 % 10)) "$*"
+}
+
+fail() {
+    echo "FAIL ($E2E_TEST): $*" >&2
+    exit 1
+}
+
+expect_equal() {  # what expected actual
+    [ "$2" == "$3" ] || fail "$1: expected \"$2\", got \"$3\""
+}
+
+# The Windows form of a Unix path, through Wine's drive Z: (the Unix root).
+winpath() {
+    local path
+    path=$(realpath -m "$1")
+    printf 'Z:%s' "${path//\//\\}"
+}
+
+# Runs uidriver with the given steps. Its output lines land in the array DRIVER_OUT, its messages
+# in DRIVER_ERR (and on stderr); the return value is its exit code. Its output goes through files,
+# not pipes: programs started under Wine can hold on to a pipe long after the driver has ended.
+driver() {
+    local rc=0
+    wine "$UIDRIVER" "$@" </dev/null >"$E2E_TMP/driver.out" 2>"$E2E_TMP/driver.err" || rc=$?
+    # shellcheck disable=SC2034  # read by the test scripts
+    mapfile -t DRIVER_OUT <"$E2E_TMP/driver.out"
+    DRIVER_ERR=$(cat "$E2E_TMP/driver.err")
+    if [ -n "$DRIVER_ERR" ]; then
+        printf '%s\n' "$DRIVER_ERR" >&2
+    fi
+    return $rc
+}
+
+# Converts a BMP taken by the driver into ARTIFACTS/<name>.png.
+keep_picture() {  # bmp name
+    [ -s "$1" ] || fail "no picture was saved at $1"
+    convert "$1" "$ARTIFACTS/$2.png" || fail "cannot convert $1 into PNG"
+}
+
+rm -rf "$ARTIFACTS"
+mkdir -p "$ARTIFACTS" "$PROGRAM_DIR"
+cp "$1" "$PROGRAM_DIR/Quillet.exe"
+
+if [ -n "${QUILLET_WINEPREFIX_TEMPLATE:-}" ]; then
+    cp -a "$QUILLET_WINEPREFIX_TEMPLATE" "$WINEPREFIX"
+    e2e_log "Wine prefix copied from $QUILLET_WINEPREFIX_TEMPLATE"
+else
+    wineboot -i </dev/null >/dev/null 2>&1
+    wineserver -w
+    e2e_log "new Wine prefix made"
+fi
