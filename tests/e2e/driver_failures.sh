@@ -2,7 +2,7 @@
 # The checks of the other tests can fail: the driver reports a missing dialog, a wrong caption, a
 # missing control and a program that does not end, each within its time limit, with a non-zero
 # exit code and a one-line message.
-# shellcheck source=lib.sh
+# shellcheck source=SCRIPTDIR/lib.sh
 source "$(dirname "$0")/lib.sh" "$@"
 
 caption="KORVIN CD-R/RW Drive Firmware Update Utility for SCSI/E-IDE Model"
@@ -12,9 +12,9 @@ caption="KORVIN CD-R/RW Drive Firmware Update Utility for SCSI/E-IDE Model"
 expect_failure() {  # name code seconds pattern steps...
     local name=$1 code=$2 seconds=$3 pattern=$4
     shift 4
-    local begin=${EPOCHREALTIME/./} rc=0
+    local begin=${EPOCHREALTIME//[!0-9]/} rc=0
     driver "$@" 2>/dev/null || rc=$?
-    local took=$(( (${EPOCHREALTIME/./} - begin) / 1000 ))
+    local took=$(( (${EPOCHREALTIME//[!0-9]/} - begin) / 1000 ))
     expect_equal "$name: exit code" "$code" "$rc"
     grep -q -E "^uidriver: .*$pattern" <<<"$DRIVER_ERR" ||
         fail "$name: no message matching \"$pattern\" in \"$DRIVER_ERR\""

@@ -31,7 +31,7 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 E2E_TEST=$(basename "$0" .sh)
-E2E_START=${EPOCHREALTIME/./}
+E2E_START=${EPOCHREALTIME//[!0-9]/}
 UIDRIVER=$(realpath "$2")
 E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/quillet-e2e-$E2E_TEST.XXXXXX")
 PROGRAM_DIR=$E2E_TMP/program
@@ -53,7 +53,7 @@ trap e2e_cleanup EXIT
 
 # Prints a progress line with the seconds since the test began.
 e2e_log() {
-    local elapsed=$(( ${EPOCHREALTIME/./} - E2E_START ))
+    local elapsed=$(( ${EPOCHREALTIME//[!0-9]/} - E2E_START ))
     printf '[%3d.%01d s] %s\n' $((elapsed / 1000000)) $((elapsed / 100000 % 10)) "$*"
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The real program shows the main dialog, with its caption and every control where the template
 # puts it, and "Close" ends the program.
-# shellcheck source=lib.sh
+# shellcheck source=SCRIPTDIR/lib.sh
 source "$(dirname "$0")/lib.sh" "$@"
 
 caption="KORVIN CD-R/RW Drive Firmware Update Utility for SCSI/E-IDE Model"
