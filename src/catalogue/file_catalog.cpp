@@ -1,0 +1,151 @@
+#include "catalogue/file_catalog.h"
+
+#include "catalogue/config_values.h"
+
+namespace quillet {
+
+namespace {
+
+constexpr const char* kFirmwareNotFound = "Not found firmware file !";
+constexpr const char* kConfigNotFound = "Not found tarvex.ini file !";
+
+std::string DeviceSection(int d) {
+    return "DEVICE" + std::to_string(d);
+}
+
+}  // namespace
+
+FileCatalog::FileCatalog(DirectorySearch& directory, FileSystem& files, ProfileReader& profile,
+                         MessageBoxService& messages)
+    : directory_(directory), files_(files), profile_(profile), messages_(messages) {
+    FindFirmwareFiles();
+    FindConfigFiles();
+    configIndex_.reserve(static_cast<std::size_t>(configCount_));
+    for (FoundFile* file = configHead_.get(); file != nullptr; file = file->next.get()) {
+        configIndex_.push_back(file);
+    }
+}
+
+FileCatalog::~FileCatalog() {
+    // Unlinked one record at a time, so a long list does not recurse through its destructors.
+    while (configHead_)
+        configHead_ = std::move(configHead_->next);
+}
+
+void FileCatalog::Warn(const std::string& text) {
+    messages_.Show(text, std::string(), MessageIcon::Exclamation, false, 0);
+}
+
+void FileCatalog::FindFirmwareFiles() {
+    // Only whether an image is present matters here; the names are not kept.
+    if (!directory_.FindFiles("*.bin").empty())
+        return;
+    if (!directory_.FindFiles("*.cdr").empty())
+        return;
+    Warn(kFirmwareNotFound);
+}
+
+void FileCatalog::FindConfigFiles() {
+    std::vector<std::string> names = directory_.FindFiles("*.ini");
+    if (names.empty()) {
+        Warn(kConfigNotFound);
+        return;
+    }
+    std::string folder = files_.CurrentDirectory();
+    for (const std::string& name : names) {
+        auto file = std::make_unique<FoundFile>();
+        file->name = name;
+        file->path = JoinToDirectory(folder, name);
+        file->next = std::move(configHead_);
+        configHead_ = std::move(file);
+        ++configCount_;
+    }
+}
+
+std::string FileCatalog::ConfigFileName(int i) const {
+    return (i >= 0 && i < configCount_) ? configIndex_[static_cast<std::size_t>(i)]->name
+                                        : std::string();
+}
+
+std::string FileCatalog::ConfigFilePath(int i) const {
+    return (i >= 0 && i < configCount_) ? configIndex_[static_cast<std::size_t>(i)]->path
+                                        : std::string();
+}
+
+std::string FileCatalog::ReadValue(int i, const std::string& section, const std::string& key) {
+    if (i < 0 || i >= configCount_)
+        return kMissingValue;
+    char buffer[kValueBufferSize] = {};
+    profile_.ReadString(section, key, kMissingValue, buffer, kValueBufferSize,
+                        configIndex_[static_cast<std::size_t>(i)]->path);
+    return buffer;
+}
+
+int32_t FileCatalog::ReadDeviceCount(int i) {
+    return ParseLooseCount(ReadValue(i, "MAIN", "DEVICE_NUM"));
+}
+
+int32_t FileCatalog::ReadProductCount(int i, int d) {
+    return ParseLooseCount(ReadValue(i, DeviceSection(d), "PRODUCT_NUM"));
+}
+
+std::string FileCatalog::ReadProductName(int i, int d, int k) {
+    return ReadValue(i, DeviceSection(d), "PRODUCT" + std::to_string(k));
+}
+
+int32_t FileCatalog::ReadFileCount(int i, int d) {
+    return ParseLooseCount(ReadValue(i, DeviceSection(d), "FILE_NUM"));
+}
+
+std::string FileCatalog::ReadFileEntry(int i, int d, int k) {
+    return ReadValue(i, DeviceSection(d), "FILENAME" + std::to_string(k));
+}
+
+bool FileCatalog::ReadProductId(int i, int d, uint32_t& code) {
+    code = 0;
+    return DecodeProductId(ReadValue(i, DeviceSection(d), "PRODUCT_ID"), code);
+}
+
+bool FileCatalog::DeviceListsProduct(int i, int d, const std::string& product) {
+    int32_t products = ReadProductCount(i, d);
+    for (int k = 0; k < products; ++k) {
+        if (ProductMatches(ReadProductName(i, d, k), product))
+            return true;
+    }
+    return false;
+}
+
+int FileCatalog::FindConfigForProduct(const std::string& product) {
+    std::string wanted = TrimTrailingSpace(product);
+    for (int i = 0; i < configCount_; ++i) {
+        int32_t devices = ReadDeviceCount(i);
+        for (int d = 0; d < devices; ++d) {
+            if (DeviceListsProduct(i, d, wanted))
+                return i;
+        }
+    }
+    return -1;
+}
+
+int FileCatalog::FindDeviceForProduct(const std::string& product, int i) {
+    std::string wanted = TrimTrailingSpace(product);
+    int32_t devices = ReadDeviceCount(i);
+    for (int d = 0; d < devices; ++d) {
+        if (DeviceListsProduct(i, d, wanted))
+            return d;
+    }
+    return -1;
+}
+
+bool FileCatalog::ProductIdForProduct(const std::string& product, uint32_t& code) {
+    code = 0;
+    int i = FindConfigForProduct(product);
+    if (i == -1)
+        return false;
+    int d = FindDeviceForProduct(product, i);
+    if (d == -1)
+        return false;
+    return ReadProductId(i, d, code);
+}
+
+}  // namespace quillet

@@ -1,0 +1,202 @@
+// The strict reader of IniCatalog over real files: counts, lists, product codes and the messages
+// that report a missing or malformed key.
+#include <gtest/gtest.h>
+
+#include "catalogue_fixture.h"
+
+namespace quillet {
+namespace {
+
+using test::EncodeProductId;
+using test::IllegalKeyText;
+using test::MissingKeyText;
+
+using StrictReader = test::CatalogueTest;
+
+TEST_F(StrictReader, DeviceCount) {
+    struct Row {
+        const char* name;
+        const char* main;  // the MAIN section's lines
+        bool ok;
+        int16_t deviceCount;
+        const char* message;  // "" for none
+    };
+    const Row rows[] = {
+        {"plain", "DEVICE_NUM=2", true, 2, ""},
+        {"letter_after_digits", "DEVICE_NUM=2a", false, 0, "illegal"},
+        {"sign", "DEVICE_NUM=+2", false, 0, "illegal"},
+        {"empty", "DEVICE_NUM=", false, 0, "missing"},
+        {"missing", "OTHER=1", false, 0, "missing"},
+        {"low_16_bits", "DEVICE_NUM=65537", true, 1, ""},
+        {"negative_16_bits", "DEVICE_NUM=32768", true, -32768, ""},
+        {"all_ones_16_bits", "DEVICE_NUM=65535", true, -1, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        // A folder per row: the Windows reader keeps files by name and time.
+        test::TempDir rowDir;
+        messages.Clear();
+        auto catalog = IniReading(rowDir, std::string("[MAIN]\n") + row.main + "\n");
+        EXPECT_EQ(catalog->LoadDeviceCount(), row.ok);
+        EXPECT_EQ(catalog->deviceCount(), row.deviceCount);
+        std::string expected = std::string(row.message) == "illegal" ? IllegalKeyText("DEVICE_NUM")
+                               : std::string(row.message) == "missing"
+                                   ? MissingKeyText("DEVICE_NUM")
+                                   : "";
+        if (expected.empty()) {
+            EXPECT_TRUE(messages.Boxes().empty());
+        } else {
+            ASSERT_EQ(messages.Boxes().size(), 1u);
+            EXPECT_EQ(messages.Boxes()[0].text, expected);
+        }
+    }
+}
+
+TEST_F(StrictReader, KeyMessagesAreTaskModalExclamationsWithTheTitle) {
+    auto catalog = MakeIniCatalog();
+    catalog->ReportMissingKey("DEVICE0:FILE_NUM");
+    catalog->ReportIllegalKey("DEVICE_NUM");
+    ASSERT_EQ(messages.Boxes().size(), 2u);
+    EXPECT_EQ(messages.Boxes()[0].text,
+              "tarvex.ini file error !\nNot found key data.  (key = DEVICE0:FILE_NUM)");
+    EXPECT_EQ(messages.Boxes()[1].text,
+              "tarvex.ini file error !\nIllegal key data.  (key = DEVICE_NUM)");
+    for (const auto& box : messages.Boxes()) {
+        EXPECT_EQ(box.caption, test::kTitle);
+        EXPECT_EQ(box.icon, MessageIcon::Exclamation);
+        EXPECT_TRUE(box.taskModal);
+        EXPECT_EQ(box.owner, 0u);
+    }
+}
+
+TEST_F(StrictReader, NegativeDeviceCountSearchesNoSection) {
+    auto catalog = IniReading(
+        "[MAIN]\nDEVICE_NUM=32768\n[DEVICE0]\nPRODUCT_NUM=1\nPRODUCT0=MTX\nFILE_NUM=x\n");
+    ASSERT_TRUE(catalog->LoadDeviceCount());
+    std::string section;
+    EXPECT_EQ(catalog->FindDeviceByProduct("MTX", section), -1);
+    // FILE_NUM of DEVICE0 is malformed: had the section been read, it would have been reported.
+    EXPECT_EQ(catalog->FindDeviceByFile("A.BIN", section), -1);
+    EXPECT_TRUE(messages.Boxes().empty());
+}
+
+TEST_F(StrictReader, FileListReadsDownwardsAndSkipsMissingEntries) {
+    auto catalog =
+        IniReading("[DEVICE0]\nFILE_NUM=3\nFILENAME0=1.00 A.BIN\nFILENAME1=1.01 B.BIN\n");
+    TextTable versions;
+    TextTable names;
+    ASSERT_EQ(catalog->ReadFileList("DEVICE0", versions, names), 2);
+    EXPECT_EQ(versions[0], "1.01");
+    EXPECT_EQ(names[0], "B.BIN");
+    EXPECT_EQ(versions[1], "1.00");
+    EXPECT_EQ(names[1], "A.BIN");
+    ASSERT_EQ(messages.Texts(), std::vector<std::string>{MissingKeyText("DEVICE0:FILENAME2")});
+}
+
+TEST_F(StrictReader, FileListEdges) {
+    {
+        SCOPED_TRACE("zero entries");
+        test::TempDir rowDir;
+        auto catalog = IniReading(rowDir, "[DEVICE1]\nFILE_NUM=0\nFILENAME0=1.00 A.BIN\n");
+        TextTable versions;
+        TextTable names;
+        EXPECT_EQ(catalog->ReadFileList("DEVICE1", versions, names), 0);
+        EXPECT_TRUE(messages.Boxes().empty());
+    }
+    {
+        SCOPED_TRACE("one word");
+        test::TempDir rowDir;
+        auto catalog = IniReading(rowDir, "[DEVICE0]\nFILE_NUM=1\nFILENAME0=1.00\n");
+        TextTable versions;
+        TextTable names;
+        names[0] = "stale";
+        ASSERT_EQ(catalog->ReadFileList("DEVICE0", versions, names), 1);
+        EXPECT_EQ(versions[0], "1.00");
+        EXPECT_EQ(names[0], "");
+    }
+    for (const char* count : {"", "3x", "-1"}) {
+        SCOPED_TRACE(std::string("FILE_NUM=") + count);
+        test::TempDir rowDir;
+        auto catalog = IniReading(rowDir, std::string("[DEVICE2]\nFILE_NUM=") + count + "\n");
+        TextTable versions;
+        TextTable names;
+        EXPECT_EQ(catalog->ReadFileList("DEVICE2", versions, names), -1);
+        std::string expected = *count == '\0' ? MissingKeyText("DEVICE2:FILE_NUM")
+                                              : IllegalKeyText("DEVICE2:FILE_NUM");
+        EXPECT_EQ(messages.Texts(), std::vector<std::string>{expected});
+    }
+}
+
+TEST_F(StrictReader, ListsStopAt256Entries) {
+    std::string config = "[DEVICE0]\nFILE_NUM=300\nPRODUCT_NUM=300\n";
+    for (int k = 0; k < 300; ++k) {
+        config += "FILENAME" + std::to_string(k) + "=V" + std::to_string(k) + " F" +
+                  std::to_string(k) + ".BIN\n";
+        config += "PRODUCT" + std::to_string(k) + "=P" + std::to_string(k) + "\n";
+    }
+    auto catalog = IniReading(config);
+    TextTable versions;
+    TextTable names;
+    TextTable products;
+    ASSERT_EQ(catalog->ReadFileList("DEVICE0", versions, names), 256);
+    EXPECT_EQ(names[0], "F299.BIN");
+    EXPECT_EQ(names[255], "F44.BIN");
+    ASSERT_EQ(catalog->ReadProductList("DEVICE0", products), 256);
+    EXPECT_EQ(products[0], "P0");
+    EXPECT_EQ(products[255], "P255");
+    EXPECT_TRUE(messages.Boxes().empty());
+}
+
+TEST_F(StrictReader, ProductListSkipsMissingEntries) {
+    auto catalog = IniReading("[DEVICE0]\nPRODUCT_NUM=3\nPRODUCT0=MTX5160E\nPRODUCT2=MTX5160S\n");
+    TextTable products;
+    ASSERT_EQ(catalog->ReadProductList("DEVICE0", products), 2);
+    EXPECT_EQ(products[0], "MTX5160E");
+    EXPECT_EQ(products[1], "MTX5160S");
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{MissingKeyText("DEVICE0:PRODUCT1")});
+}
+
+TEST_F(StrictReader, ValuesAreCutTo255) {
+    auto catalog = IniReading("[DEVICE0]\nPRODUCT_NUM=1\nPRODUCT0=" + std::string(400, 'M') + "\n");
+    TextTable products;
+    ASSERT_EQ(catalog->ReadProductList("DEVICE0", products), 1);
+    EXPECT_EQ(products[0], std::string(255, 'M'));
+}
+
+TEST_F(StrictReader, ProductId) {
+    struct Row {
+        const char* name;
+        std::string value;  // the PRODUCT_ID line's value; "-" leaves the key out
+        int32_t code;
+        const char* message;
+    };
+    const Row rows[] = {
+        {"plain", EncodeProductId(0x00012345), 0x12345, ""},
+        {"eight_then_text", EncodeProductId(0x7FFFFFFF) + " x", 0x7FFFFFFF, ""},
+        {"empty", "", -1, "missing"},
+        {"missing", "-", -1, "missing"},
+        {"nine_in_range", EncodeProductId(0x1234567) + "A", -1, "illegal"},
+        {"out_of_range", "@", -1, "illegal"},
+        // Every bit set reads as -1: a failure without a message.
+        {"all_fifteen", EncodeProductId(0xFFFFFFFF), -1, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        test::TempDir rowDir;
+        messages.Clear();
+        std::string config = "[DEVICE3]\n";
+        if (row.value != "-")
+            config += "PRODUCT_ID=" + row.value + "\n";
+        auto catalog = IniReading(rowDir, config);
+        EXPECT_EQ(catalog->ReadProductId("DEVICE3"), row.code);
+        std::string expected =
+            std::string(row.message) == "illegal"   ? IllegalKeyText("DEVICE3:PRODUCT_ID")
+            : std::string(row.message) == "missing" ? MissingKeyText("DEVICE3:PRODUCT_ID")
+                                                    : "";
+        EXPECT_EQ(messages.Texts(), expected.empty() ? std::vector<std::string>{}
+                                                     : std::vector<std::string>{expected});
+    }
+}
+
+}  // namespace
+}  // namespace quillet

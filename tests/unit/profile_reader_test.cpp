@@ -1,0 +1,129 @@
+// One table of tricky profile files, run against the platform's reader: the portable reader in the
+// native build, the Windows reader in the Windows build. Each row reads its own file, so no
+// reader can answer from a cache filled by another row.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/profile_reader.h"
+#include "support/temp_dir.h"
+
+namespace quillet {
+namespace {
+
+struct ProfileCase {
+    const char* name;
+    std::optional<std::string> file;  // nullopt: no file at all
+    const char* section;
+    const char* key;
+    const char* defaultText;
+    uint32_t size;
+    const char* expected;
+};
+
+const std::vector<ProfileCase>& Cases() {
+    static const std::vector<ProfileCase> cases = {
+        // Names
+        {"plain", "[MAIN]\nDEVICE_NUM=2\n", "MAIN", "DEVICE_NUM", "NOT_FOUND", 128, "2"},
+        {"names_ignore_case", "[Device0]\nproduct0=MTX\n", "DEVICE0", "PRODUCT0", "", 128, "MTX"},
+        {"query_names_trimmed", "[S]\nK=1\n", " s\t", "\tk ", "", 128, "1"},
+        {"section_name_trimmed", "[\t MAIN ]\nA=1\n", "MAIN", "A", "", 128, "1"},
+        {"inner_space_kept", "[MA IN]\nA B=1\n", "MA IN", "A B", "", 128, "1"},
+        {"text_after_bracket_ignored", "[MAIN] x\nA=1\n", "MAIN", "A", "", 128, "1"},
+        {"last_bracket_closes", "[MAIN]]\nA=1\n", "MAIN]", "A", "", 128, "1"},
+        {"open_bracket_only_is_a_key", "[S\nK=1\n", "S", "K", "dflt", 128, "dflt"},
+        {"keys_before_any_section", "K=1\n[S]\nK=2\n", "S", "K", "", 128, "2"},
+        {"other_section_not_read", "[A]\nK=1\n[B]\nX=2\n", "B", "K", "dflt", 128, "dflt"},
+        // Duplicates: the first section and the first key count
+        {"first_key_wins", "[S]\nK=1\nk=2\n", "S", "K", "", 128, "1"},
+        {"first_section_wins", "[MAIN]\nA=1\n[main]\nA=2\nB=3\n", "MAIN", "A", "", 128, "1"},
+        {"second_section_never_read", "[MAIN]\nA=1\n[MAIN]\nB=3\n", "MAIN", "B", "dflt", 128,
+         "dflt"},
+        {"key_without_equals_hides_later", "[S]\nK\nK=1\n", "S", "K", "dflt", 128, "dflt"},
+        // White space
+        {"space_around_key_and_value", "[S]\n   K  =   v a l  \n", "S", "K", "", 128, "v a l"},
+        {"tabs_and_controls", "\v[S]\f\n\x1aK\t=\t\x0b v\x1a\r\n", "S", "K", "", 128, "v"},
+        {"crlf_lines", "[S]\r\nK=v\r\n", "S", "K", "", 128, "v"},
+        {"lone_cr_ends_line", "[S]\rK=v\r", "S", "K", "", 128, "v"},
+        {"blank_value_is_empty", "[S]\nK=   \n", "S", "K", "dflt", 128, ""},
+        {"empty_value_is_not_default", "[S]\nPRODUCT_ID=\n", "S", "PRODUCT_ID", "NOT_FOUND", 128,
+         ""},
+        {"nbsp_is_not_space", "[S]\nK=\xA0v\xA0\n", "S", "K", "", 128, "\xA0v\xA0"},
+        {"separators_are_not_space", "[S]\nK=\x1cv\x1f\n", "S", "K", "", 128, "\x1cv\x1f"},
+        {"utf8_mark_skipped", "\xEF\xBB\xBF[S]\nK=v\n", "S", "K", "", 128, "v"},
+        // Comments and other lines
+        {"comment_line", "[S]\n;K=1\nK=2\n", "S", "K", "", 128, "2"},
+        {"comment_is_a_key", "[S]\n;K=1\nK=2\n", "S", ";K", "", 128, "1"},
+        {"no_inline_comment", "[S]\nK=2 ; two\n", "S", "K", "", 128, "2 ; two"},
+        {"equals_in_value", "[S]\nK=a=b\n", "S", "K", "", 128, "a=b"},
+        {"value_ends_at_zero_byte", std::string("[S]\nK=v\0w\n", 10), "S", "K", "", 128, "v"},
+        // Quotes
+        {"double_quotes", "[S]\nK=\" a b \"\n", "S", "K", "", 128, " a b "},
+        {"single_quotes", "[S]\nK='a'\n", "S", "K", "", 128, "a"},
+        {"empty_quotes", "[S]\nK=\"\"\n", "S", "K", "dflt", 128, ""},
+        {"lone_quote", "[S]\nK=\"\n", "S", "K", "", 128, "\""},
+        {"unclosed_quote", "[S]\nK=\"a\n", "S", "K", "", 128, "\"a"},
+        {"mismatched_quotes", "[S]\nK=\"a'\n", "S", "K", "", 128, "\"a'"},
+        {"inner_quotes_kept", "[S]\nK=a\"b\"\n", "S", "K", "", 128, "a\"b\""},
+        {"outer_pair_only", "[S]\nK=\"a\"b\"\n", "S", "K", "", 128, "a\"b"},
+        {"quoted_buffer_fits", "[S]\nK=\"abcd\"\n", "S", "K", "", 6, "abcd"},
+        {"quoted_buffer_one_short", "[S]\nK=\"abcd\"\n", "S", "K", "", 5, "abc"},
+        {"quoted_buffer_short", "[S]\nK=\"abcd\"\n", "S", "K", "", 3, "ab"},
+        // Missing file, section or key; the default text
+        {"missing_file", std::nullopt, "MAIN", "DEVICE_NUM", "NOT_FOUND", 128, "NOT_FOUND"},
+        {"missing_section", "[X]\nDEVICE_NUM=1\n", "MAIN", "DEVICE_NUM", "", 256, ""},
+        {"missing_key", "[MAIN]\nX=1\n", "MAIN", "DEVICE_NUM", "NOT_FOUND", 128, "NOT_FOUND"},
+        {"default_loses_trailing_blanks", "[S]\n", "S", "K", "dd  ", 128, "dd"},
+        {"default_keeps_first_char", "[S]\n", "S", "K", "   ", 128, " "},
+        {"default_quotes_removed", "[S]\n", "S", "K", "\"q\"", 128, "q"},
+        {"missing_file_default_quotes", std::nullopt, "S", "K", "\"q\"  ", 128, "q"},
+        {"default_truncated", "[S]\n", "S", "K", "NOT_FOUND", 4, "NOT"},
+        // Truncation to size - 1
+        {"cut_to_size_minus_one", "[S]\nK=0123456789\n", "S", "K", "", 5, "0123"},
+        {"size_one_gives_empty", "[S]\nK=v\n", "S", "K", "", 1, ""},
+        {"exact_fit", "[S]\nK=0123\n", "S", "K", "", 5, "0123"},
+        {"long_value_cut_to_127", "[S]\nK=" + std::string(300, 'x') + "\n", "S", "K", "", 128,
+         nullptr},
+        {"long_value_cut_to_255", "[S]\nK=" + std::string(300, 'y') + "\n", "S", "K", "", 256,
+         nullptr},
+    };
+    return cases;
+}
+
+// The expected text of a row: given, or for the long rows the value cut to size - 1.
+std::string Expected(const ProfileCase& row) {
+    if (row.expected != nullptr)
+        return row.expected;
+    std::string value = row.file->substr(row.file->find('=') + 1);
+    value.pop_back();  // the line feed
+    return value.substr(0, row.size - 1);
+}
+
+TEST(ProfileReader, TrickyFilesReadAsOnWindows) {
+    test::TempDir dir;
+    SystemProfileReader reader;
+    int fileNumber = 0;
+    for (const ProfileCase& row : Cases()) {
+        SCOPED_TRACE(row.name);
+        // A name without folder: the reader must look in the current directory.
+        std::string fileName = "case" + std::to_string(fileNumber++) + ".ini";
+        if (row.file)
+            dir.WriteFile(fileName, *row.file);
+
+        std::vector<char> buffer(row.size + 8, '#');
+        uint32_t length = reader.ReadString(row.section, row.key, row.defaultText, buffer.data(),
+                                            row.size, fileName);
+        std::string expected = Expected(row);
+        EXPECT_EQ(std::string(buffer.data()), expected);
+        EXPECT_EQ(length, expected.size());
+        // Nothing is written past the buffer.
+        for (std::size_t i = row.size; i < buffer.size(); ++i)
+            ASSERT_EQ(buffer[i], '#') << i;
+    }
+}
+
+}  // namespace
+}  // namespace quillet
