@@ -116,6 +116,7 @@ bool FileCatalog::DeviceListsProduct(int i, int d, const std::string& product) {
 }
 
 int FileCatalog::FindConfigForProduct(const std::string& product) {
+    ProfileLookup lookup(profile_);
     std::string wanted = TrimTrailingSpace(product);
     for (int i = 0; i < configCount_; ++i) {
         int32_t devices = ReadDeviceCount(i);
@@ -128,6 +129,7 @@ int FileCatalog::FindConfigForProduct(const std::string& product) {
 }
 
 int FileCatalog::FindDeviceForProduct(const std::string& product, int i) {
+    ProfileLookup lookup(profile_);
     std::string wanted = TrimTrailingSpace(product);
     int32_t devices = ReadDeviceCount(i);
     for (int d = 0; d < devices; ++d) {
@@ -138,6 +140,7 @@ int FileCatalog::FindDeviceForProduct(const std::string& product, int i) {
 }
 
 bool FileCatalog::ProductIdForProduct(const std::string& product, uint32_t& code) {
+    ProfileLookup lookup(profile_);
     code = 0;
     int i = FindConfigForProduct(product);
     if (i == -1)

@@ -54,6 +54,10 @@ public:
     // The product code of the first matching device of the first matching file.
     bool ProductIdForProduct(const std::string& product, uint32_t& code);
 
+    // Brackets a walk over the lenient readers (the NT source list) as one lookup, so each
+    // configuration file is read once for the whole walk.
+    ProfileLookup Lookup() { return ProfileLookup(profile_); }
+
 private:
     struct FoundFile {
         std::string name;

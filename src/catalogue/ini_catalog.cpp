@@ -83,6 +83,7 @@ bool IniCatalog::ReadCount(const std::string& section, const std::string& key,
 }
 
 bool IniCatalog::LoadDeviceCount() {
+    ProfileLookup lookup(profile_);
     int32_t count = 0;
     if (!ReadCount("MAIN", "DEVICE_NUM", "DEVICE_NUM", count))
         return false;
@@ -91,6 +92,7 @@ bool IniCatalog::LoadDeviceCount() {
 }
 
 int IniCatalog::ReadFileList(const std::string& section, TextTable& versions, TextTable& names) {
+    ProfileLookup lookup(profile_);
     int32_t count = 0;
     if (!ReadCount(section, "FILE_NUM", KeyText(section, "FILE_NUM"), count))
         return -1;
@@ -109,6 +111,7 @@ int IniCatalog::ReadFileList(const std::string& section, TextTable& versions, Te
 }
 
 int IniCatalog::ReadProductList(const std::string& section, TextTable& products) {
+    ProfileLookup lookup(profile_);
     int32_t count = 0;
     if (!ReadCount(section, "PRODUCT_NUM", KeyText(section, "PRODUCT_NUM"), count))
         return -1;
@@ -126,6 +129,7 @@ int IniCatalog::ReadProductList(const std::string& section, TextTable& products)
 }
 
 int32_t IniCatalog::ReadProductId(const std::string& section) {
+    ProfileLookup lookup(profile_);
     std::string value = ReadValue(section, "PRODUCT_ID");
     if (value.empty()) {
         ReportMissingKey(KeyText(section, "PRODUCT_ID"));
@@ -140,6 +144,7 @@ int32_t IniCatalog::ReadProductId(const std::string& section) {
 }
 
 int IniCatalog::FindDeviceByFile(const std::string& fileName, std::string& section) {
+    ProfileLookup lookup(profile_);
     TextTable versions;
     TextTable names;
     for (int d = 0; d < deviceCount_; ++d) {
@@ -158,6 +163,7 @@ int IniCatalog::FindDeviceByFile(const std::string& fileName, std::string& secti
 }
 
 int IniCatalog::ProductsForFile(const std::string& fileName, TextTable& products) {
+    ProfileLookup lookup(profile_);
     std::string section;
     if (FindDeviceByFile(fileName, section) == -1)
         return -1;
@@ -165,6 +171,7 @@ int IniCatalog::ProductsForFile(const std::string& fileName, TextTable& products
 }
 
 int IniCatalog::FindDeviceByProduct(const std::string& product, std::string& section) {
+    ProfileLookup lookup(profile_);
     TextTable products;
     for (int d = 0; d < deviceCount_; ++d) {
         std::string name = "DEVICE" + std::to_string(d);
@@ -182,6 +189,7 @@ int IniCatalog::FindDeviceByProduct(const std::string& product, std::string& sec
 }
 
 int IniCatalog::FilesForProduct(const std::string& product, TextTable& versions, TextTable& names) {
+    ProfileLookup lookup(profile_);
     std::string section;
     if (FindDeviceByProduct(product, section) == -1)
         return -1;
@@ -228,6 +236,7 @@ std::string IniCatalog::MakeFirmwarePath(const std::string& folder, const std::s
 }
 
 int32_t IniCatalog::ProductIdForProduct(const std::string& product) {
+    ProfileLookup lookup(profile_);
     std::string section;
     if (FindDeviceByProduct(product, section) == -1)
         return -1;

@@ -23,13 +23,32 @@ public:
     virtual uint32_t ReadString(const std::string& section, const std::string& key,
                                 const std::string& defaultText, char* buffer, uint32_t size,
                                 const std::string& path) = 0;
+
+    // Bracket one lookup (calls may nest): inside it a reader may answer every read of a file
+    // from a single reading of it, so a change made while the lookup runs may go unseen. Outside
+    // any lookup every read sees the file as it is. Use ProfileLookup rather than calling these.
+    virtual void BeginLookup() {}
+    virtual void EndLookup() {}
+};
+
+// One lookup over a reader, for as long as the object lives.
+class ProfileLookup {
+public:
+    explicit ProfileLookup(ProfileReader& reader) : reader_(reader) { reader_.BeginLookup(); }
+    ~ProfileLookup() { reader_.EndLookup(); }
+    ProfileLookup(const ProfileLookup&) = delete;
+    ProfileLookup& operator=(const ProfileLookup&) = delete;
+
+private:
+    ProfileReader& reader_;
 };
 
 struct ProfileFileCache;
 
 // The platform's reader: the Windows profile functions on Windows, a reader of its own elsewhere.
 // The reader of its own keeps each file it has parsed and parses it again only when the file
-// changes (as the Windows reader does), so a lookup that asks many keys reads the file once.
+// changes (as the Windows reader does); inside a lookup it looks at each file once, so a lookup
+// that asks many keys costs one reading of the file and no further system calls.
 class SystemProfileReader : public ProfileReader {
 public:
     SystemProfileReader();
@@ -40,6 +59,8 @@ public:
     uint32_t ReadString(const std::string& section, const std::string& key,
                         const std::string& defaultText, char* buffer, uint32_t size,
                         const std::string& path) override;
+    void BeginLookup() override;
+    void EndLookup() override;
 
     // How many times the reader of its own has read a file's text from disk; the Windows reader
     // keeps its cache out of sight and always reports 0.

@@ -35,6 +35,10 @@ uint64_t SystemProfileReader::FileLoads() const {
     return 0;
 }
 
+void SystemProfileReader::BeginLookup() {}
+
+void SystemProfileReader::EndLookup() {}
+
 uint32_t SystemProfileReader::ReadString(const std::string& section, const std::string& key,
                                          const std::string& defaultText, char* buffer,
                                          uint32_t size, const std::string& path) {
