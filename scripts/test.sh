@@ -16,45 +16,44 @@ cmake --build "$build/native" -j "$jobs"
 ctest --test-dir "$build/native" -j "$jobs" --output-on-failure --timeout 300 \
     | tee "$build/native-ctest.log" | grep -v -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed'
 
-echo "== Windows (i686) build, tests under Wine =="
+echo "== Windows (i686) build =="
 cmake -S . -B "$build/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
 cmake --build "$build/win32" -j "$jobs"
 
-# Wine's loader is a 32-bit program: on a kernel that cannot run 32-bit programs (some virtual
-# machines) nothing Windows can run, and only the Windows build above is checked.
-wine_unusable=""
-if ! wine_version=$(wine --version 2>&1); then
-    wine_unusable="Wine cannot start on this machine: ${wine_version##*$'\n'}"
-    echo "== Windows tests NOT RUN: $wine_unusable =="
-else
-    # One throw-away Wine prefix for this run; the end-to-end tests copy it when they need
-    # their own.
-    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    export WINEPREFIX
-    WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/quillet-wine.XXXXXX")
-    export QUILLET_WINEPREFIX_TEMPLATE=$WINEPREFIX
-    export QUILLET_ARTIFACTS=${QUILLET_ARTIFACTS:-$build/artifacts}
-    mkdir -p "$QUILLET_ARTIFACTS"
-    cleanup() {
-        wineserver -k >/dev/null 2>&1 || true
-        rm -rf "$WINEPREFIX"
-    }
-    trap cleanup EXIT
-    wineboot -i >/dev/null 2>&1
-    wineserver -w
-
-    xvfb-run -a -s "-screen 0 1024x768x24" \
-        ctest --test-dir "$build/win32" --output-on-failure --timeout 600 \
-        | tee "$build/win32-ctest.log"
+# shellcheck source=wine-env.sh
+source scripts/wine-env.sh
+winbuild=$build/win32
+if [ "$QUILLET_WINE_ARCH" != i686 ]; then
+    echo "== this machine cannot run 32-bit programs: Windows tests run on the x86-64 twin =="
+    cmake -S . -B "$build/win64" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$root/$QUILLET_WINE_TOOLCHAIN" >/dev/null
+    cmake --build "$build/win64" -j "$jobs"
+    winbuild=$build/win64
 fi
+
+echo "== Windows tests under Wine ($QUILLET_WINE_ARCH) =="
+# One throw-away Wine prefix for this run; the end-to-end tests copy it for their own.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX
+WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/quillet-wine.XXXXXX")
+export QUILLET_WINEPREFIX_TEMPLATE=$WINEPREFIX
+export QUILLET_ARTIFACTS=${QUILLET_ARTIFACTS:-$build/artifacts}
+mkdir -p "$QUILLET_ARTIFACTS"
+cleanup() {
+    "$QUILLET_WINESERVER" -k >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+}
+trap cleanup EXIT
+"$QUILLET_WINE" wineboot -i >/dev/null 2>&1
+"$QUILLET_WINESERVER" -w
+
+xvfb-run -a -s "-screen 0 1024x768x24" \
+    ctest --test-dir "$winbuild" --output-on-failure --timeout 600 \
+    | tee "$build/windows-ctest.log"
 
 native=$(grep -E 'tests passed' "$build/native-ctest.log" | tail -1)
+windows=$(grep -E 'tests passed' "$build/windows-ctest.log" | tail -1)
 echo "native: $native"
-if [ -n "$wine_unusable" ]; then
-    echo "win32:  NOT RUN ($wine_unusable)"
-else
-    win=$(grep -E 'tests passed' "$build/win32-ctest.log" | tail -1)
-    echo "win32:  $win"
-    echo "artefacts: $QUILLET_ARTIFACTS"
-fi
+echo "windows ($QUILLET_WINE_ARCH under Wine): $windows"
+echo "artefacts: $QUILLET_ARTIFACTS"

@@ -20,7 +20,11 @@ if [ $# -lt 2 ]; then
     exit 2
 fi
 
-# Wine's loader is a 32-bit program; a kernel without 32-bit support refuses to start it.
+# shellcheck source=../../scripts/wine-env.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env.sh"
+# Test scripts say "wine" and "wineserver"; they mean the loader chosen above.
+wine() { "$QUILLET_WINE" "$@"; }
+wineserver() { "$QUILLET_WINESERVER" "$@"; }
 if ! wine_version=$(wine --version 2>&1); then
     echo "SKIPPED: Wine cannot run on this machine: ${wine_version##*$'\n'}" >&2
     exit 77
@@ -46,7 +50,7 @@ if [ -z "${LC_ALL:-}${LANG:-}" ]; then
 fi
 
 e2e_cleanup() {
-    wineserver -k >/dev/null 2>&1 || true
+    "$QUILLET_WINESERVER" -k >/dev/null 2>&1 || true
     rm -rf "$E2E_TMP"
 }
 trap e2e_cleanup EXIT
@@ -78,7 +82,7 @@ winpath() {
 # not pipes: programs started under Wine can hold on to a pipe long after the driver has ended.
 driver() {
     local rc=0
-    wine "$UIDRIVER" "$@" </dev/null >"$E2E_TMP/driver.out" 2>"$E2E_TMP/driver.err" || rc=$?
+    "$QUILLET_WINE" "$UIDRIVER" "$@" </dev/null >"$E2E_TMP/driver.out" 2>"$E2E_TMP/driver.err" || rc=$?
     # shellcheck disable=SC2034  # read by the test scripts
     mapfile -t DRIVER_OUT <"$E2E_TMP/driver.out"
     DRIVER_ERR=$(cat "$E2E_TMP/driver.err")
@@ -102,7 +106,7 @@ if [ -n "${QUILLET_WINEPREFIX_TEMPLATE:-}" ]; then
     cp -a "$QUILLET_WINEPREFIX_TEMPLATE" "$WINEPREFIX"
     e2e_log "Wine prefix copied from $QUILLET_WINEPREFIX_TEMPLATE"
 else
-    wineboot -i </dev/null >/dev/null 2>&1
-    wineserver -w
+    "$QUILLET_WINE" wineboot -i </dev/null >/dev/null 2>&1
+    "$QUILLET_WINESERVER" -w
     e2e_log "new Wine prefix made"
 fi

@@ -1,0 +1,24 @@
+# shellcheck shell=bash
+# Sourced by the scripts that run Windows programs. Chooses how this machine runs them:
+#   - where the kernel runs 32-bit programs, Wine's own loader runs the real i686 build;
+#   - where it cannot (some virtual machines refuse 32-bit programs, and Wine's loader is one),
+#     the 64-bit Wine loader runs the x86-64 twin of the build, compiled from the same sources.
+# Sets QUILLET_WINE_ARCH (i686 or x86_64), QUILLET_WINE, QUILLET_WINESERVER and
+# QUILLET_WINE_TOOLCHAIN, and exports WINELOADER so that programs started under Wine use the
+# same loader.
+if [ -z "${QUILLET_WINE_ARCH:-}" ]; then
+    if [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        QUILLET_WINE_ARCH=i686
+    else
+        QUILLET_WINE_ARCH=x86_64
+    fi
+fi
+if [ "$QUILLET_WINE_ARCH" = i686 ]; then
+    QUILLET_WINE=/usr/lib/wine/wine
+else
+    QUILLET_WINE=/usr/lib/wine/wine64
+fi
+QUILLET_WINESERVER=/usr/lib/wine/wineserver
+QUILLET_WINE_TOOLCHAIN=cmake/mingw-$QUILLET_WINE_ARCH.cmake
+export QUILLET_WINE_ARCH QUILLET_WINE QUILLET_WINESERVER QUILLET_WINE_TOOLCHAIN
+export WINELOADER=$QUILLET_WINE
