@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/volume_devices.h"
+
 namespace quillet {
 
 enum class DataDirection : uint8_t { None, In, Out };
@@ -51,10 +53,6 @@ struct ScsiRequest {
     std::array<uint8_t, kMaxSenseLength> sense{};  // zero-filled when none came back
     bool ioControlSucceeded = false;               // pass-through only
 };
-
-// An opened volume device; only the pass-through side uses it.
-using VolumeHandle = std::intptr_t;
-constexpr VolumeHandle kInvalidVolumeHandle = -1;
 
 struct DriveAddress {
     // ASPI
