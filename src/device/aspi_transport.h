@@ -1,0 +1,113 @@
+// The ASPI transport of the Windows 9x family: loads the ASPI library, searches its host adapters
+// for the maker's drives, keeps the table of found drives, and executes requests with an event or
+// by polling. It lends its library, transfer buffer and two request blocks to the download.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/aspi_blocks.h"
+#include "device/commands.h"
+#include "device/scsi.h"
+#include "platform/aspi_library.h"
+#include "platform/clock.h"
+#include "platform/event_service.h"
+#include "platform/message_box.h"
+
+namespace quillet {
+
+class AspiTransport : public ScsiTransport {
+public:
+    static constexpr const char* kLibraryName = "WNASPI32.DLL";
+    static constexpr int kMaxDrives = 256;
+    static constexpr size_t kTransferBufferSize = 32768;  // two halves of 16384 for the download
+    static constexpr uint32_t kEventWaitMs = 10000;
+    static constexpr uint32_t kPollPeriodMs = 1250;
+    // A polled request is given up after this long; the library should long have finished it.
+    static constexpr uint32_t kPollLimitMs = 60000;
+    static constexpr size_t kInquiryAreaSize = 512;  // holds the 16-byte aligned INQUIRY window
+
+    struct Drive {
+        DriveAddress address;
+        DriveIdentity identity;
+    };
+
+    // The services must outlive the transport.
+    AspiTransport(AspiLibrary& library, EventService& events, Clock& clock,
+                  MessageBoxService& messages);
+    // Frees the library when one is loaded.
+    ~AspiTransport() override;
+    AspiTransport(const AspiTransport&) = delete;
+    AspiTransport& operator=(const AspiTransport&) = delete;
+
+    // Loads the library and learns the adapter count; shows "ASPI load error !" or "ASPI set up
+    // error !" and returns false when that fails. No request may be sent after false.
+    bool LoadAspi();
+    // Searches every adapter, target (but the adapter's own) and logical unit for the maker's
+    // CD/DVD drives and adds them to the table, at most kMaxDrives.
+    void ScanAdapters();
+
+    // -1 after a failed load, else the adapter count the library reported.
+    int32_t AdapterCount() const { return adapterCount_; }
+    int DriveCount() const { return static_cast<int>(drives_.size()); }
+    // Drive table by index 0 .. DriveCount() - 1; an index out of range gives an empty record.
+    DriveAddress Address(int index) const;
+    DriveIdentity Identity(int index) const;
+    std::string Revision(int index) const;
+
+    // Builds an execute request block from `request` and waits as its completion says: event
+    // (10000 ms, then abort), polling every 1250 ms or polling without sleeping (both given up
+    // after kPollLimitMs). False when the request could not be submitted or had to be abandoned.
+    bool Execute(const DriveAddress& address, ScsiRequest& request) override;
+    // The same waiting for a request block the caller fills (the download's blocks). The block
+    // and its buffer must stay in place until the transport is destroyed when this returns false.
+    bool ExecuteBlock(SrbExecScsiCommand& block, Completion completion);
+
+    // 0 when the request completed and the host adapter saw no error, else -1.
+    int TestUnitReady(const DriveAddress& address, ScsiRequest* request = nullptr);
+    int StartStopUnit(const DriveAddress& address, StartStopMode mode);
+    bool WaitUntilReady(const DriveAddress& address);
+    bool ReadFirmwareTag(const DriveAddress& address, std::string* tag);
+    void ReportScsiStatus(const SrbExecScsiCommand& block);
+    // The download judges a WRITE BUFFER by request and host adapter status alone.
+    bool IgnoresTargetStatus() const { return true; }
+
+    // Lent to the download: the library's entry point, the transfer buffer and two request blocks
+    // (one for TEST UNIT READY, one for WRITE BUFFER).
+    AspiLibrary& Library() { return library_; }
+    uint8_t* TransferBuffer() { return transferBuffer_.get(); }
+    SrbExecScsiCommand& TestUnitReadyBlock() { return *testUnitReadyBlock_; }
+    SrbExecScsiCommand& WriteBufferBlock() { return *writeBufferBlock_; }
+
+private:
+    struct PendingRequest;
+
+    void FreeLibrary();
+    bool WaitForEvent(SrbExecScsiCommand& block);
+    bool Poll(SrbExecScsiCommand& block, uint32_t periodMs);
+    void Abort(SrbExecScsiCommand& block);
+    int IdentifyAt(const DriveAddress& address, uint8_t* window, DriveIdentity* identity);
+
+    AspiLibrary& library_;
+    EventService& events_;
+    Clock& clock_;
+    MessageBoxService& messages_;
+    AspiCommands commands_;
+
+    bool loaded_ = false;
+    int32_t adapterCount_ = 0;
+    std::vector<Drive> drives_;
+    std::unique_ptr<uint8_t[]> transferBuffer_;
+    std::unique_ptr<SrbExecScsiCommand> testUnitReadyBlock_;
+    std::unique_ptr<SrbExecScsiCommand> writeBufferBlock_;
+
+    // Requests the library still holds after they were given up, and the events it may still
+    // signal: kept until the library is freed, so it never writes into released memory.
+    std::vector<std::unique_ptr<PendingRequest>> abandoned_;
+    std::vector<EventHandle> abandonedEvents_;
+};
+
+}  // namespace quillet

@@ -1,0 +1,73 @@
+// The ASPI transport over the in-process simulated layer, all on a virtual clock: event waits
+// let the layer's time run, every sleep lets due requests finish, and a look without sleeping
+// (Sleep(0)) costs one virtual millisecond, so even a busy poll reaches its limit.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "device/aspi_transport.h"
+#include "platform/recorded_message_box.h"
+#include "platform/virtual_clock.h"
+#include "sim/aspi_layer.h"
+#include "sim/events.h"
+#include "sim/simulated_drive.h"
+
+namespace quillet::test {
+
+class AspiRig {
+public:
+    AspiRig() {
+        events.Follow(layer);
+        clock.SetOnSleep([this](uint32_t milliseconds) {
+            if (milliseconds == 0)
+                clock.Advance(1);
+            layer.CompleteDue();
+        });
+    }
+
+    // A drive owned by the rig, placed at the address.
+    sim::SimulatedDrive& AddDrive(int adapter, int target, int lun, sim::DriveModel model = {}) {
+        drives.push_back(std::make_unique<sim::SimulatedDrive>(std::move(model)));
+        layer.AddDrive(adapter, target, lun, *drives.back());
+        return *drives.back();
+    }
+
+    std::unique_ptr<AspiTransport> MakeTransport() {
+        return std::make_unique<AspiTransport>(layer, events, clock, messages);
+    }
+
+    // A transport that has loaded the library (and nothing else shown).
+    std::unique_ptr<AspiTransport> LoadedTransport() {
+        auto transport = MakeTransport();
+        EXPECT_TRUE(transport->LoadAspi());
+        return transport;
+    }
+
+    // The execute requests the layer received, in order.
+    std::vector<sim::AspiLayer::Received> ExecRequests() const {
+        std::vector<sim::AspiLayer::Received> found;
+        for (const auto& r : layer.Requests()) {
+            if (r.command == kSrbExecScsiCommand)
+                found.push_back(r);
+        }
+        return found;
+    }
+    size_t AbortRequests() const {
+        size_t count = 0;
+        for (const auto& r : layer.Requests())
+            count += r.command == kSrbAbort ? 1 : 0;
+        return count;
+    }
+
+    VirtualClock clock;
+    sim::SimulatedEvents events{clock};
+    sim::AspiLayer layer{clock, events};
+    RecordedMessageBox messages{"QuilletUnderTest"};
+    std::vector<std::unique_ptr<sim::SimulatedDrive>> drives;
+};
+
+}  // namespace quillet::test

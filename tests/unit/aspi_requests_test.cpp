@@ -1,0 +1,263 @@
+// Requests through the ASPI transport over the simulated layer: the event wait with its abort,
+// polling with its period and limit, and the request blocks built from each command.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "support/aspi_rig.h"
+
+namespace quillet {
+namespace {
+
+using test::AspiRig;
+
+sim::Fault Never(uint8_t opcode) {
+    sim::Fault fault;
+    fault.kind = sim::FaultKind::NeverCompletes;
+    fault.opcode = opcode;
+    return fault;
+}
+
+DriveAddress At(int adapter, int target, int lun) {
+    DriveAddress address;
+    address.hostAdapter = adapter;
+    address.target = target;
+    address.lun = lun;
+    return address;
+}
+
+struct EventRow {
+    const char* name;
+    uint32_t delay;     // layer completion delay
+    bool inquiryNever;  // the first drive's INQUIRY never finishes
+    bool refusesAbort;
+    bool firstListed;
+    WaitOutcome outcome;  // of the first drive's wait (none when it finished at once)
+    uint64_t waited;
+    const char* message;  // nullptr: none
+    size_t keptEvents;    // events the transport still holds after the search
+};
+
+TEST(AspiEventWait, InquiryFinishesOrIsAbortedAfterTenSeconds) {
+    const std::vector<EventRow> rows = {
+        {"finishes at once", 0, false, false, true, WaitOutcome::Failed, 0, nullptr, 0},
+        {"finishes after 3 s", 3000, false, false, true, WaitOutcome::Signalled, 3000, nullptr, 0},
+        {"never finishes, aborted", 0, true, false, false, WaitOutcome::TimedOut, 10000, nullptr,
+         0},
+        {"never finishes, abort refused", 0, true, true, false, WaitOutcome::TimedOut, 10000,
+         "ASPI command error !", 1},
+    };
+    for (const EventRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        AspiRig rig;
+        rig.layer.AddAdapter(7);
+        rig.layer.SetCompletionDelay(row.delay);
+        rig.layer.SetRefusesAbort(row.refusesAbort);
+        sim::SimulatedDrive& first = rig.AddDrive(0, 1, 0);
+        if (row.inquiryNever)
+            first.AddFault(Never(0x12));
+        rig.AddDrive(0, 2, 0);
+        auto transport = rig.LoadedTransport();
+
+        transport->ScanAdapters();
+
+        std::vector<int> targets;
+        for (int i = 0; i < transport->DriveCount(); ++i)
+            targets.push_back(transport->Address(i).target);
+        EXPECT_EQ(targets, (row.firstListed ? std::vector<int>{1, 2} : std::vector<int>{2}));
+        const auto& waits = rig.events.Waits();
+        if (row.outcome == WaitOutcome::Failed) {
+            EXPECT_TRUE(waits.empty());
+        } else {
+            ASSERT_FALSE(waits.empty());
+            EXPECT_EQ(waits[0].limit, 10000u);
+            EXPECT_EQ(waits[0].outcome, row.outcome);
+            EXPECT_EQ(waits[0].waited, row.waited);
+        }
+        EXPECT_EQ(rig.AbortRequests(), row.inquiryNever ? 1u : 0u);
+        if (row.message) {
+            EXPECT_EQ(rig.messages.Texts(), std::vector<std::string>{row.message});
+        } else {
+            EXPECT_TRUE(rig.messages.Boxes().empty());
+        }
+        EXPECT_EQ(rig.events.OpenCount(), row.keptEvents);
+        EXPECT_EQ(rig.layer.Outstanding(), row.keptEvents);
+        transport.reset();
+        EXPECT_EQ(rig.events.OpenCount(), 0u);
+    }
+}
+
+TEST(AspiEventWait, RequestFinishingAfterItWasGivenUpWritesOnlyWhatTheTransportKept) {
+    AspiRig rig;
+    rig.layer.AddAdapter(7);
+    rig.layer.SetCompletionDelay(15000);
+    rig.layer.SetRefusesAbort(true);
+    rig.AddDrive(0, 0, 0);
+    auto transport = rig.LoadedTransport();
+
+    transport->ScanAdapters();
+    EXPECT_EQ(transport->DriveCount(), 0);
+    EXPECT_EQ(rig.layer.Outstanding(), 1u);
+
+    // The library finishes the abandoned INQUIRY now, writing its block, data and event.
+    rig.clock.Sleep(5000);
+    EXPECT_EQ(rig.layer.Outstanding(), 0u);
+    EXPECT_EQ(rig.messages.Texts(), std::vector<std::string>{"ASPI command error !"});
+}
+
+TEST(AspiEventWait, NoEventNoRequest) {
+    AspiRig rig;
+    rig.layer.AddAdapter(7);
+    rig.AddDrive(0, 0, 0);
+    auto transport = rig.LoadedTransport();
+    rig.events.SetCreateFails(true);
+    std::string tag;
+    EXPECT_FALSE(transport->ReadFirmwareTag(At(0, 0, 0), &tag));
+    EXPECT_TRUE(rig.ExecRequests().empty());
+}
+
+struct PollRow {
+    const char* name;
+    uint32_t delay;
+    bool never;
+    bool refusesAbort;
+    int result;
+    size_t sleeps;  // each of 1250 ms
+    const char* message;
+};
+
+TEST(AspiPolling, TestUnitReadyLooksEvery1250MsAndGivesUpAfterAMinute) {
+    const std::vector<PollRow> rows = {
+        {"finishes at once", 0, false, false, 0, 0, nullptr},
+        {"finishes after 3 s", 3000, false, false, 0, 3, nullptr},
+        {"finishes after 59 s", 59000, false, false, 0, 48, nullptr},
+        {"never finishes, aborted", 0, true, false, -1, 48, nullptr},
+        {"never finishes, abort refused", 0, true, true, -1, 48, "ASPI command error !"},
+    };
+    for (const PollRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        AspiRig rig;
+        rig.layer.AddAdapter(7);
+        rig.layer.SetCompletionDelay(row.delay);
+        rig.layer.SetRefusesAbort(row.refusesAbort);
+        sim::DriveModel model;
+        model.discPresent = true;
+        sim::SimulatedDrive& drive = rig.AddDrive(0, 4, 1, model);
+        if (row.never)
+            drive.AddFault(Never(0x00));
+        auto transport = rig.LoadedTransport();
+
+        EXPECT_EQ(transport->TestUnitReady(At(0, 4, 1)), row.result);
+
+        EXPECT_EQ(rig.clock.Sleeps(), std::vector<uint32_t>(row.sleeps, 1250));
+        EXPECT_TRUE(rig.events.Waits().empty());
+        EXPECT_EQ(rig.AbortRequests(), row.never ? 1u : 0u);
+        if (row.message) {
+            EXPECT_EQ(rig.messages.Texts(), std::vector<std::string>{row.message});
+        } else {
+            EXPECT_TRUE(rig.messages.Boxes().empty());
+        }
+        const auto sent = rig.ExecRequests();
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_EQ(sent[0].flags, kSrbNoTransfer);
+        EXPECT_EQ(sent[0].postProc, 0u);
+        EXPECT_EQ(sent[0].bufferLength, 0u);
+        EXPECT_EQ(sent[0].buffer, 0u);
+    }
+}
+
+TEST(AspiPolling, DownloadBlockIsPolledWithoutSleepingAndStillGivenUp) {
+    for (bool never : {false, true}) {
+        SCOPED_TRACE(never ? "never finishes" : "finishes after 40 ms");
+        AspiRig rig;
+        rig.layer.AddAdapter(7);
+        rig.layer.SetCompletionDelay(40);
+        sim::DriveModel model;
+        model.productCode = 0x123456;
+        sim::SimulatedDrive& drive = rig.AddDrive(0, 0, 0, model);
+        if (never)
+            drive.AddFault(Never(0x3B));
+        auto transport = rig.LoadedTransport();
+
+        SrbExecScsiCommand& block = transport->WriteBufferBlock();
+        uint8_t* data = transport->TransferBuffer();
+        for (int i = 0; i < 16; ++i)
+            data[i] = static_cast<uint8_t>(i * 7);
+        block.SRB_Cmd = kSrbExecScsiCommand;
+        block.SRB_Flags = kSrbDirectionOut;
+        block.SRB_BufLen = 16;
+        block.SRB_BufPointer = data;
+        block.SRB_SenseLen = 14;
+        block.SRB_CDBLen = 10;
+        const uint8_t cdb[10] = {0x3B, 0x05, 0, 0x12, 0x34, 0x56, 0, 0, 16, 0};
+        std::copy(cdb, cdb + 10, block.CDBByte);
+
+        EXPECT_EQ(transport->ExecuteBlock(block, Completion::PollBusy), !never);
+
+        for (uint32_t slept : rig.clock.Sleeps())
+            ASSERT_EQ(slept, 0u);
+        EXPECT_EQ(rig.clock.NowMilliseconds(), never ? 60000u : 40u);
+        EXPECT_EQ(block.SRB_Status, never ? kRequestAborted : kRequestCompleted);
+        EXPECT_EQ(drive.ReceivedImage(), std::vector<uint8_t>(data, data + (never ? 0 : 16)));
+    }
+}
+
+TEST(AspiExecute, CommandsBuildTheirRequestBlocks) {
+    AspiRig rig;
+    rig.layer.AddAdapter(7);
+    rig.layer.AddAdapter(5);
+    sim::DriveModel model;
+    model.firmwareTag = {{'T', 'A', 'G', '1', '2', '3', '4', '5'}};
+    sim::SimulatedDrive& drive = rig.AddDrive(1, 6, 2, model);
+    auto transport = rig.LoadedTransport();
+    const DriveAddress address = At(1, 6, 2);
+
+    std::string tag;
+    EXPECT_TRUE(transport->ReadFirmwareTag(address, &tag));
+    EXPECT_EQ(tag, "TAG12345");
+    EXPECT_EQ(transport->StartStopUnit(address, StartStopMode::Eject), 0);
+    EXPECT_TRUE(drive.TrayOpen());
+
+    const auto sent = rig.ExecRequests();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].adapter, 1);
+    EXPECT_EQ(sent[0].target, 6);
+    EXPECT_EQ(sent[0].lun, 2);
+    EXPECT_EQ(sent[0].flags, kSrbDirectionIn | kSrbEventNotify);
+    EXPECT_EQ(sent[0].bufferLength, 128u);
+    EXPECT_EQ(sent[0].cdb, (std::vector<uint8_t>{0x3C, 0x02, 0, 0, 0x80, 0x04, 0, 0, 0x08, 0}));
+    EXPECT_EQ(sent[1].flags, kSrbNoTransfer);
+    EXPECT_EQ(sent[1].senseLength, 14);
+    EXPECT_EQ(sent[1].cdb, (std::vector<uint8_t>{0x1B, 0, 0, 0, 0x02, 0}));
+}
+
+TEST(AspiExecute, ResultsAndSenseComeBackToTheRequest) {
+    AspiRig rig;
+    rig.layer.AddAdapter(7);
+    rig.AddDrive(0, 0, 0);  // tray closed, no disc
+    auto transport = rig.LoadedTransport();
+
+    ScsiRequest request;
+    EXPECT_EQ(transport->TestUnitReady(At(0, 0, 0), &request), -1);
+    EXPECT_EQ(request.requestStatus, kRequestError);
+    EXPECT_EQ(request.hostStatus, kHostOk);
+    EXPECT_EQ(request.targetStatus, kStatusCheckCondition);
+    EXPECT_EQ(request.sense[2], 0x02);
+    EXPECT_EQ(request.sense[12], 0x3A);
+    EXPECT_EQ(request.sense[13], 0x01);
+    EXPECT_EQ(request.sense[14], 0);  // only the 14 bytes asked for
+    // No medium with the tray closed ends the readiness wait at its first attempt.
+    const size_t sleepsBefore = rig.clock.Sleeps().size();
+    EXPECT_TRUE(transport->WaitUntilReady(At(0, 0, 0)));
+    EXPECT_EQ(rig.clock.Sleeps().size(), sleepsBefore);
+
+    // Nothing at the address: the library says so and the command fails.
+    ScsiRequest missing;
+    EXPECT_EQ(transport->TestUnitReady(At(0, 3, 0), &missing), -1);
+    EXPECT_EQ(missing.requestStatus, kRequestNoDevice);
+}
+
+}  // namespace
+}  // namespace quillet
