@@ -236,6 +236,8 @@ int AspiCommands::IdentifyDrive(const DriveAddress& address, DriveIdentity* iden
 
 bool PassThroughCommands::TestUnitReady(const DriveAddress& address, uint8_t* qualifier) {
     ScsiRequest request = TestUnitReadyRequest(TransportKind::PassThrough);
+    // Older command sets carry the logical unit in the top three bits of byte 1.
+    request.cdb[1] = static_cast<uint8_t>(address.lunId << 5);
     bool carried = transport_.Execute(address, request);
     if (!carried) {
         if (qualifier)

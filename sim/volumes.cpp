@@ -1,0 +1,128 @@
+#include "sim/volumes.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "device/pass_through_record.h"
+
+namespace quillet::sim {
+
+namespace {
+
+char Upper(char letter) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+}
+
+Direction DirectionOf(uint8_t dataIn) {
+    switch (dataIn) {
+        case kPassThroughDataIn:
+            return Direction::In;
+        case kPassThroughDataOut:
+            return Direction::Out;
+        default:
+            return Direction::None;
+    }
+}
+
+}  // namespace
+
+void SimulatedVolumes::MapDrive(char letter, SimulatedDrive& drive) {
+    drives_[Upper(letter)] = &drive;
+}
+
+void SimulatedVolumes::SetIoControlFails(char letter, bool fails) {
+    failing_[Upper(letter)] = fails;
+}
+
+VolumeHandle SimulatedVolumes::Open(char letter, VolumeAccess access) {
+    opens_.push_back(Opened{letter, access});
+    const char upper = Upper(letter);
+    if (drives_.count(upper) == 0)
+        return kInvalidVolumeHandle;
+    const VolumeHandle handle = next_++;
+    handles_[handle] = Handle{upper, access};
+    return handle;
+}
+
+void SimulatedVolumes::Close(VolumeHandle handle) {
+    if (handles_.erase(handle) == 0)
+        ++badCloses_;
+}
+
+bool SimulatedVolumes::IoControl(VolumeHandle handle, uint32_t code, void* in, uint32_t inLength,
+                                 void* out, uint32_t outLength, uint32_t* returned) {
+    if (returned)
+        *returned = 0;
+    Call call;
+    call.code = code;
+    call.outLength = outLength;
+    if (in != nullptr)
+        call.in.assign(static_cast<uint8_t*>(in), static_cast<uint8_t*>(in) + inLength);
+
+    auto found = handles_.find(handle);
+    bool succeeded = false;
+    if (found != handles_.end()) {
+        const Handle& opened = found->second;
+        call.letter = opened.letter;
+        auto failing = failing_.find(opened.letter);
+        if (failing != failing_.end() && failing->second) {
+            succeeded = false;
+        } else if (code == kIoctlScsiPassThroughDirect) {
+            // Commands need read and write access; a query-only handle is refused.
+            succeeded = opened.access == VolumeAccess::ReadWrite &&
+                        PassThrough(opened, static_cast<uint8_t*>(in), inLength,
+                                    static_cast<uint8_t*>(out), outLength, returned);
+        } else if (code == kIoctlStorageMcnControl) {
+            succeeded = in != nullptr && inLength == sizeof(PreventMediaRemoval);
+            if (succeeded)
+                switches_.push_back(Switch{opened.letter, static_cast<uint8_t*>(in)[0]});
+        }
+    }
+    call.succeeded = succeeded;
+    calls_.push_back(std::move(call));
+    return succeeded;
+}
+
+bool SimulatedVolumes::PassThrough(const Handle& handle, uint8_t* in, uint32_t inLength,
+                                   uint8_t* out, uint32_t outLength, uint32_t* returned) {
+    if (in == nullptr || out == nullptr || inLength < kPassThroughFixedSize)
+        return false;
+    PassThroughDirect fixed;
+    std::memcpy(&fixed, in, sizeof fixed);
+    // The record must describe itself, and the sense area must fit the output buffer.
+    if (fixed.Length != kPassThroughFixedSize || fixed.CdbLength == 0 || fixed.CdbLength > 16 ||
+        fixed.SenseInfoOffset < kPassThroughFixedSize ||
+        uint64_t{fixed.SenseInfoOffset} + fixed.SenseInfoLength > outLength ||
+        (fixed.DataTransferLength > 0 && fixed.DataBuffer == nullptr)) {
+        return false;
+    }
+    SimulatedDrive& drive = *drives_.at(handle.letter);
+    TargetCommand command;
+    std::copy_n(fixed.Cdb, fixed.CdbLength, command.cdb.begin());
+    command.cdbLength = fixed.CdbLength;
+    command.direction = DirectionOf(fixed.DataIn);
+    command.data = static_cast<uint8_t*>(fixed.DataBuffer);
+    command.dataLength = fixed.DataTransferLength;
+    const TargetResult result = drive.Execute(command);
+    if (result.outcome == Outcome::NeverCompletes) {
+        // The storage stack gives up at the record's time-out.
+        if (clock_)
+            clock_->Advance(uint64_t{fixed.TimeOutValue} * 1000);
+        return false;
+    }
+    if (out != in)
+        std::memcpy(out, in, std::min(inLength, outLength));
+    PassThroughDirect answer = fixed;
+    answer.ScsiStatus = result.status;
+    answer.DataTransferLength = result.transferred;
+    std::memcpy(out, &answer, sizeof answer);
+    const size_t senseCount = std::min<size_t>(fixed.SenseInfoLength, result.sense.size());
+    std::memset(out + fixed.SenseInfoOffset, 0, fixed.SenseInfoLength);
+    std::memcpy(out + fixed.SenseInfoOffset, result.sense.data(), senseCount);
+    if (returned)
+        *returned = fixed.SenseInfoOffset + fixed.SenseInfoLength;
+    return true;
+}
+
+}  // namespace quillet::sim

@@ -1,0 +1,182 @@
+// The pass-through drive list over simulated volumes: the search over A to Z after the
+// catalogue's own searches, the order of the list, which devices it keeps (against the ASPI
+// search over the same drives), the by-index commands and what destruction releases.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/aspi_rig.h"
+#include "support/pass_through_rig.h"
+
+namespace quillet {
+namespace {
+
+using test::AspiRig;
+using test::PassThroughRig;
+
+uint32_t TransferLengthOf(const std::vector<uint8_t>& record) {
+    PassThroughDirect fixed{};
+    std::memcpy(&fixed, record.data(), std::min(record.size(), sizeof fixed));
+    return fixed.DataTransferLength;
+}
+
+std::string Letters(const PassThroughDriveList& list) {
+    std::string letters;
+    for (int i = 0; i < list.DriveCount(); ++i)
+        letters += list.DriveLetter(i);
+    return letters;
+}
+
+TEST(PassThroughDriveList, SearchesFilesFirstThenEveryLetterAndListsTheHighestFirst) {
+    PassThroughRig rig;
+    sim::DriveModel first;
+    first.product = "CDRW-8432";
+    first.revision = "1.0d";
+    rig.MapDrive('D', first);
+    sim::DriveModel second;
+    second.product = "CDRW-1216";
+    second.revision = "2.1f";
+    rig.MapDrive('F', second);
+
+    auto list = rig.MakeList();
+
+    EXPECT_TRUE(rig.messages.Boxes().empty());
+    ASSERT_GE(rig.searches.size(), 2u);
+    for (const auto& search : rig.searches)
+        EXPECT_EQ(search.opensBefore, 0u) << search.pattern;
+    std::string opened;
+    for (const auto& open : rig.volumes.Opens()) {
+        opened += open.letter;
+        EXPECT_EQ(open.access, VolumeAccess::ReadWrite);
+    }
+    EXPECT_EQ(opened, "ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    EXPECT_EQ(rig.volumes.OpenHandles(), 0u);
+    EXPECT_EQ(rig.volumes.BadCloses(), 0);
+
+    ASSERT_EQ(Letters(*list), "FD");
+    EXPECT_EQ(list->Vendor(0), "KORVIN  ");
+    EXPECT_EQ(list->Product(0), "CDRW-1216       ");
+    EXPECT_EQ(list->Revision(0), "2.1f");
+    EXPECT_EQ(list->Product(1), "CDRW-8432       ");
+    EXPECT_EQ(list->Revision(1), "1.0d");
+    EXPECT_EQ(list->Drive(1)->text, "KORVIN  CDRW-8432       1.0d");
+    EXPECT_EQ(list->Drive(0)->handle, kInvalidVolumeHandle);
+    // Out of range reads as nothing.
+    EXPECT_EQ(list->DriveLetter(2), 0);
+    EXPECT_EQ(list->Vendor(-1), "");
+    EXPECT_EQ(list->Drive(2), nullptr);
+}
+
+TEST(PassThroughDriveList, WithoutTheMakersDrivesTheListIsEmpty) {
+    PassThroughRig rig;
+    sim::DriveModel disk;
+    disk.peripheral = 0x00;
+    disk.vendor = "OTHERCO";
+    rig.MapDrive('C', disk);
+    auto list = rig.MakeList();
+    EXPECT_EQ(list->DriveCount(), 0);
+    EXPECT_EQ(list->Drive(0), nullptr);
+    uint8_t qualifier = 0xEE;
+    EXPECT_FALSE(list->TestUnitReady(0, &qualifier));
+    EXPECT_EQ(qualifier, 0);
+}
+
+// The same device seen by both searches: the pass-through rule ignores letter case but wants the
+// whole peripheral byte to be 0x05; the ASPI rule compares exactly but masks the qualifier away.
+TEST(DriveIdentification, EachTransportKeepsItsOwnRule) {
+    struct Row {
+        const char* name;
+        uint8_t peripheral;
+        const char* vendor;
+        bool passThrough;
+        bool aspi;
+    };
+    const std::vector<Row> rows = {
+        {"the maker's CD/DVD drive", 0x05, "KORVIN  ", true, true},
+        {"vendor in lower case", 0x05, "korvin  ", true, false},
+        {"vendor in mixed case", 0x05, "Korvin  ", true, false},
+        {"qualifier 1, type 5", 0x25, "KORVIN  ", false, true},
+        {"hard disk", 0x00, "KORVIN  ", false, false},
+        {"removable disk of another vendor", 0x00, "DISKCO  ", false, false},
+        {"CD drive of another vendor", 0x05, "KORVINX ", false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        sim::DriveModel model;
+        model.peripheral = row.peripheral;
+        model.vendor = row.vendor;
+
+        PassThroughRig nt;
+        nt.MapDrive('E', model);
+        EXPECT_EQ(nt.MakeList()->DriveCount(), row.passThrough ? 1 : 0);
+
+        AspiRig aspi;
+        aspi.layer.AddAdapter(7);
+        aspi.AddDrive(0, 3, 0, model);
+        auto transport = aspi.LoadedTransport();
+        transport->ScanAdapters();
+        EXPECT_EQ(transport->DriveCount(), row.aspi ? 1 : 0);
+    }
+}
+
+TEST(PassThroughDriveList, LetterWhoseInquiryFailsIsSkipped) {
+    PassThroughRig rig;
+    rig.MapDrive('D');
+    rig.MapDrive('E');
+    rig.volumes.SetIoControlFails('D', true);
+    auto list = rig.MakeList();
+    EXPECT_EQ(Letters(*list), "E");
+    EXPECT_TRUE(rig.messages.Boxes().empty());
+    EXPECT_EQ(rig.volumes.OpenHandles(), 0u);
+}
+
+TEST(PassThroughDriveList, CommandsByIndexUseTheRecordsHandle) {
+    PassThroughRig rig;
+    sim::DriveModel model;
+    model.firmwareTag = {{'M', 'T', 'X', '5', 0, 'Z', 'Z', 'Z'}};
+    model.productCode = 0x400000;
+    sim::SimulatedDrive& drive = rig.MapDrive('K', model);
+    rig.MapDrive('B');
+    auto list = rig.MakeList();
+    ASSERT_EQ(Letters(*list), "KB");
+
+    // Not opened yet: every command fails and the tag is empty.
+    std::string tag = "stale";
+    EXPECT_FALSE(list->ReadFirmwareTag(0, &tag));
+    EXPECT_EQ(tag, "");
+
+    PassThroughDrive* record = list->Drive(0);
+    record->handle = list->Transport().OpenDrive(record->letter, VolumeAccess::ReadWrite);
+    EXPECT_TRUE(list->ReadFirmwareTag(0, &tag));
+    EXPECT_EQ(tag, "MTX5");
+    const auto& read = rig.volumes.Calls().back();
+    EXPECT_EQ(read.letter, 'K');
+    EXPECT_EQ(TransferLengthOf(read.in), 8u);
+
+    uint8_t qualifier = 0xEE;
+    EXPECT_FALSE(list->TestUnitReady(0, &qualifier));
+    EXPECT_EQ(qualifier, 0x01);  // tray closed, no disc
+
+    const std::vector<uint8_t> block(32, 0x5A);
+    EXPECT_TRUE(list->WriteFirmwareBlock(0, 0x400000, block.data(), 32));
+    EXPECT_TRUE(list->WriteFirmwareBlock(0, 0x400020, nullptr, 0));
+    EXPECT_EQ(drive.ReceivedImage(), block);
+    EXPECT_TRUE(drive.ImageComplete());
+
+    uint8_t bytes[4];
+    EXPECT_TRUE(list->ReadBuffer(0, 0x8004, bytes, 4));
+    EXPECT_EQ(std::string(bytes, bytes + 4), "MTX5");
+    EXPECT_FALSE(list->ReadBuffer(2, 0x8004, bytes, 4));
+
+    // A handle still open when the list goes is closed with it.
+    EXPECT_EQ(rig.volumes.OpenHandles(), 1u);
+    list.reset();
+    EXPECT_EQ(rig.volumes.OpenHandles(), 0u);
+    EXPECT_EQ(rig.volumes.BadCloses(), 0);
+}
+
+}  // namespace
+}  // namespace quillet

@@ -1,0 +1,230 @@
+// The pass-through request record each handle command sends, read back from the simulated
+// volumes byte by byte; the TEST UNIT READY qualifier; the media change notification switch.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/pass_through_rig.h"
+
+namespace quillet {
+namespace {
+
+using test::PassThroughRig;
+
+PassThroughDirect FixedPartOf(const std::vector<uint8_t>& in) {
+    PassThroughDirect fixed{};
+    EXPECT_GE(in.size(), sizeof fixed);
+    std::memcpy(&fixed, in.data(), std::min(in.size(), sizeof fixed));
+    return fixed;
+}
+
+struct RecordRow {
+    const char* name;
+    std::function<bool(PassThroughTransport&, VolumeHandle)> send;
+    std::vector<uint8_t> cdb;
+    uint8_t dataIn;
+    uint32_t transferLength;
+    uint8_t senseLength;
+    uint32_t inLength;
+    uint32_t outLength;
+};
+
+TEST(PassThroughRecord, EachCommandFillsItsRecord) {
+    static uint8_t buffer[1024];
+    static const uint8_t block[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    // Address bytes path 1, target 2, lun 3 show where each lands (the program always sends 0).
+    const std::vector<RecordRow> rows = {
+        {"TEST UNIT READY",
+         [](auto& t, auto h) { return t.TestUnitReady(h, 1, 2, 3, nullptr); },
+         {0x00, 3 << 5, 0, 0, 0, 0},
+         1,
+         0,
+         24,
+         kPassThroughFixedSize,
+         2348},
+        {"START STOP UNIT load",
+         [](auto& t, auto h) { return t.StartStopUnit(h, 1, 2, 3, 0); },
+         {0x1B, 0, 0, 0, 0x03, 0},
+         1,
+         0,
+         24,
+         300,
+         300},
+        {"START STOP UNIT eject",
+         [](auto& t, auto h) { return t.StartStopUnit(h, 1, 2, 3, 7); },
+         {0x1B, 0, 0, 0, 0x02, 0},
+         1,
+         0,
+         24,
+         300,
+         300},
+        {"INQUIRY",
+         [](auto& t, auto h) { return t.Inquiry(h, 1, 2, 3, buffer, 1024); },
+         {0x12, 0, 0, 0, 0xFF, 0},
+         1,
+         1024,
+         24,
+         300,
+         300},
+        {"READ BUFFER of the tag",
+         [](auto& t, auto h) { return t.ReadBuffer(h, 1, 2, 3, 0x8004, buffer, 8); },
+         {0x3C, 0x02, 0, 0x00, 0x80, 0x04, 0, 0, 0x08, 0},
+         1,
+         8,
+         24,
+         300,
+         300},
+        {"WRITE BUFFER block",
+         [](auto& t, auto h) { return t.WriteFirmwareBlock(h, 1, 2, 3, 0x123456, block, 16); },
+         {0x3B, 0x05, 0, 0x12, 0x34, 0x56, 0, 0, 0x10, 0},
+         0,
+         16,
+         14,
+         300,
+         300},
+        {"WRITE BUFFER closing",
+         [](auto& t, auto h) { return t.WriteFirmwareBlock(h, 1, 2, 3, 0x123466, nullptr, 0); },
+         {0x3B, 0x05, 0, 0x12, 0x34, 0x66, 0, 0, 0, 0},
+         0,
+         0,
+         14,
+         300,
+         300},
+    };
+    for (const RecordRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        PassThroughRig rig;
+        sim::DriveModel model;
+        model.productCode = 0x123456;
+        model.discPresent = true;  // so TEST UNIT READY answers GOOD
+        rig.MapDrive('F', model);
+        PassThroughTransport transport(rig.volumes, rig.clock);
+        const VolumeHandle handle = transport.OpenDrive('F', VolumeAccess::ReadWrite);
+        ASSERT_NE(handle, kInvalidVolumeHandle);
+
+        EXPECT_TRUE(row.send(transport, handle));
+
+        ASSERT_FALSE(rig.volumes.Calls().empty());
+        const auto& call = rig.volumes.Calls().back();
+        EXPECT_EQ(call.code, 0x4D014u);
+        EXPECT_EQ(call.in.size(), row.inLength);
+        EXPECT_EQ(call.outLength, row.outLength);
+        const PassThroughDirect fixed = FixedPartOf(call.in);
+        EXPECT_EQ(fixed.Length, kPassThroughFixedSize);
+        EXPECT_EQ(fixed.ScsiStatus, 0);
+        EXPECT_EQ(fixed.PathId, 1);
+        EXPECT_EQ(fixed.TargetId, 2);
+        EXPECT_EQ(fixed.Lun, 3);
+        EXPECT_EQ(fixed.CdbLength, row.cdb.size());
+        EXPECT_EQ(fixed.SenseInfoLength, row.senseLength);
+        EXPECT_EQ(fixed.DataIn, row.dataIn);
+        EXPECT_EQ(fixed.Alignment[0] | fixed.Alignment[1] | fixed.Alignment[2], 0);
+        EXPECT_EQ(fixed.DataTransferLength, row.transferLength);
+        EXPECT_EQ(fixed.TimeOutValue, 30u);
+        EXPECT_EQ(fixed.DataBuffer != nullptr, row.transferLength > 0);
+        EXPECT_EQ(fixed.SenseInfoOffset, kPassThroughFixedSize);
+        std::vector<uint8_t> cdb(row.cdb.size());
+        std::memcpy(cdb.data(), fixed.Cdb, cdb.size());
+        EXPECT_EQ(cdb, row.cdb);
+        for (size_t i = row.cdb.size(); i < sizeof fixed.Cdb; ++i)
+            EXPECT_EQ(fixed.Cdb[i], 0) << "CDB byte " << i;
+        // The rest of the record goes in zero.
+        for (size_t i = kPassThroughFixedSize; i < call.in.size(); ++i)
+            ASSERT_EQ(call.in[i], 0) << "record byte " << i;
+    }
+}
+
+TEST(PassThroughTestUnitReady, QualifierTellsTrayAndDisc) {
+    struct Row {
+        const char* name;
+        bool trayOpen;
+        bool disc;
+        uint32_t becomingReady;
+        bool ioControlFails;
+        bool ready;
+        uint8_t qualifier;
+    };
+    const std::vector<Row> rows = {
+        {"tray open, no disc", true, false, 0, false, false, 0x02},
+        {"tray closed, no disc", false, false, 0, false, false, 0x01},
+        {"disc loaded and ready", false, true, 0, false, true, 0x00},
+        {"disc in an open tray", true, true, 0, false, false, 0x02},
+        {"disc becoming ready", false, true, 1, false, false, 0x00},
+        {"device control fails", false, false, 0, true, false, 0x00},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        PassThroughRig rig;
+        sim::DriveModel model;
+        model.trayOpen = row.trayOpen;
+        model.discPresent = row.disc;
+        model.becomingReadyCommands = row.becomingReady;
+        rig.MapDrive('E', model);
+        rig.volumes.SetIoControlFails('E', row.ioControlFails);
+        PassThroughTransport transport(rig.volumes, rig.clock);
+        const VolumeHandle handle = transport.OpenDrive('E', VolumeAccess::ReadWrite);
+
+        uint8_t qualifier = 0xEE;
+        EXPECT_EQ(transport.TestUnitReady(handle, 0, 0, 0, &qualifier), row.ready);
+        EXPECT_EQ(qualifier, row.qualifier);
+    }
+}
+
+TEST(PassThroughMediaChange, SwitchGoesOnTheQueryOnlyHandle) {
+    PassThroughRig rig;
+    rig.MapDrive('G');
+    PassThroughTransport transport(rig.volumes, rig.clock);
+    const VolumeHandle commands = transport.OpenDrive('G', VolumeAccess::ReadWrite);
+    const VolumeHandle query = transport.OpenDrive('G', VolumeAccess::QueryOnly);
+    ASSERT_NE(query, kInvalidVolumeHandle);
+
+    EXPECT_TRUE(transport.SetMediaChangeNotification(query, 1));
+    EXPECT_TRUE(transport.SetMediaChangeNotification(query, 0));
+    const auto& call = rig.volumes.Calls().back();
+    EXPECT_EQ(call.code, 0x2D0944u);
+    EXPECT_EQ(call.in, std::vector<uint8_t>{0});
+    EXPECT_EQ(call.outLength, 0u);
+    ASSERT_EQ(rig.volumes.MediaChangeSwitches().size(), 2u);
+    EXPECT_EQ(rig.volumes.MediaChangeSwitches()[0].letter, 'G');
+    EXPECT_EQ(rig.volumes.MediaChangeSwitches()[0].value, 1);
+    EXPECT_EQ(rig.volumes.MediaChangeSwitches()[1].value, 0);
+    // SCSI commands need the read/write handle.
+    EXPECT_FALSE(transport.StartStopUnit(query, 0, 0, 0, 0));
+    EXPECT_TRUE(transport.StartStopUnit(commands, 0, 0, 0, 0));
+
+    rig.volumes.SetIoControlFails('G', true);
+    EXPECT_FALSE(transport.SetMediaChangeNotification(query, 1));
+    EXPECT_EQ(rig.volumes.MediaChangeSwitches().size(), 2u);
+
+    transport.CloseDrive(query);
+    transport.CloseDrive(commands);
+    EXPECT_EQ(rig.volumes.OpenHandles(), 0u);
+    ASSERT_EQ(rig.volumes.Opens().size(), 2u);
+    EXPECT_EQ(rig.volumes.Opens()[0].access, VolumeAccess::ReadWrite);
+    EXPECT_EQ(rig.volumes.Opens()[1].access, VolumeAccess::QueryOnly);
+}
+
+TEST(PassThroughTransportFailures, NoDriveOrNoAnswerIsAFailedCall) {
+    PassThroughRig rig;
+    sim::SimulatedDrive& drive = rig.MapDrive('H');
+    sim::Fault never;
+    never.kind = sim::FaultKind::NeverCompletes;
+    never.opcode = 0x3C;
+    drive.AddFault(never);
+    PassThroughTransport transport(rig.volumes, rig.clock);
+    EXPECT_EQ(transport.OpenDrive('Q', VolumeAccess::ReadWrite), kInvalidVolumeHandle);
+
+    const VolumeHandle handle = transport.OpenDrive('H', VolumeAccess::ReadWrite);
+    uint8_t tag[8];
+    std::memset(tag, 0xAA, sizeof tag);
+    EXPECT_FALSE(transport.ReadBuffer(handle, 0, 0, 0, 0x8004, tag, 8));
+    EXPECT_EQ(rig.clock.NowMilliseconds(), 30000u);  // the storage stack's time-out
+    EXPECT_EQ(std::vector<uint8_t>(tag, tag + 8), std::vector<uint8_t>(8, 0));  // cleared first
+    EXPECT_FALSE(transport.TestUnitReady(kInvalidVolumeHandle, 0, 0, 0, nullptr));
+}
+
+}  // namespace
+}  // namespace quillet
