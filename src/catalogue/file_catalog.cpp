@@ -33,7 +33,7 @@ FileCatalog::~FileCatalog() {
 }
 
 void FileCatalog::Warn(const std::string& text) {
-    messages_.Show(text, std::string(), MessageIcon::Exclamation, false, 0);
+    messages_.ShowUntitled(text, MessageIcon::Exclamation, false, 0);
 }
 
 void FileCatalog::FindFirmwareFiles() {

@@ -23,6 +23,16 @@ public:
     // top-level windows disabled while it is up.
     virtual MessageButton Show(const std::string& text, const std::string& caption,
                                MessageIcon icon, bool taskModal, WindowHandle owner) = 0;
+
+    // The title the platform gives a box that has no caption of its own.
+    static constexpr const char* kUntitledCaption = "Error";
+
+    // Shows a box without a caption of its own, so the platform shows its default title (not the
+    // application title).
+    virtual MessageButton ShowUntitled(const std::string& text, MessageIcon icon, bool taskModal,
+                                       WindowHandle owner) {
+        return Show(text, kUntitledCaption, icon, taskModal, owner);
+    }
 };
 
 // Real boxes on Windows (MessageBoxW; texts are UTF-8, or the ANSI code page when they are not
@@ -34,6 +44,8 @@ public:
 
     MessageButton Show(const std::string& text, const std::string& caption, MessageIcon icon,
                        bool taskModal, WindowHandle owner) override;
+    MessageButton ShowUntitled(const std::string& text, MessageIcon icon, bool taskModal,
+                               WindowHandle owner) override;
 
 private:
     std::string applicationTitle_;

@@ -26,7 +26,8 @@ TEST_F(FileCatalogTest, WarnsOnceForEachMissingKindOfFile) {
             EXPECT_EQ(box.icon, MessageIcon::Exclamation);
             EXPECT_FALSE(box.taskModal);
             EXPECT_EQ(box.owner, 0u);
-            EXPECT_EQ(box.caption, test::kTitle);  // no caption of its own
+            // No caption of its own: the platform's default title, not the application title.
+            EXPECT_EQ(box.caption, MessageBoxService::kUntitledCaption);
         }
         uint32_t code = 7;
         EXPECT_EQ(catalog->FindConfigForProduct(kDrive), -1);

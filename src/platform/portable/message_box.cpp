@@ -14,6 +14,11 @@ MessageButton SystemMessageBox::Show(const std::string& text, const std::string&
     return MessageButton::Ok;
 }
 
+MessageButton SystemMessageBox::ShowUntitled(const std::string& text, MessageIcon icon,
+                                             bool taskModal, WindowHandle owner) {
+    return Show(text, kUntitledCaption, icon, taskModal, owner);
+}
+
 std::string ProgramTitle() {
     std::vector<char> path(4096);
     ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size() - 1);

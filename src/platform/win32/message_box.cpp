@@ -63,6 +63,14 @@ MessageButton SystemMessageBox::Show(const std::string& text, const std::string&
     return pressed == 0 ? MessageButton::Cancel : static_cast<MessageButton>(pressed);
 }
 
+MessageButton SystemMessageBox::ShowUntitled(const std::string& text, MessageIcon icon,
+                                             bool taskModal, WindowHandle owner) {
+    // No caption: the system puts its own word for "Error" in the title bar.
+    UINT style = MB_OK | IconStyle(icon) | (taskModal ? MB_TASKMODAL : 0);
+    int pressed = ::MessageBoxW(reinterpret_cast<HWND>(owner), Widen(text).c_str(), nullptr, style);
+    return pressed == 0 ? MessageButton::Cancel : static_cast<MessageButton>(pressed);
+}
+
 std::string ProgramTitle() {
     std::vector<wchar_t> path(MAX_PATH);
     DWORD length = 0;
