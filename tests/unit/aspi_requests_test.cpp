@@ -259,5 +259,23 @@ TEST(AspiExecute, ResultsAndSenseComeBackToTheRequest) {
     EXPECT_EQ(missing.requestStatus, kRequestNoDevice);
 }
 
+// The platform's own events (Windows events in the Windows build), with waits of 0 ms only.
+TEST(SystemEventsService, OneSignalReleasesOneWait) {
+    SystemEvents events;
+    const EventHandle event = events.Create();
+    ASSERT_NE(event, kNoEvent);
+    EXPECT_EQ(events.Wait(event, 0), WaitOutcome::TimedOut);  // created unsignalled
+    EXPECT_TRUE(events.Signal(event));
+    EXPECT_EQ(events.Wait(event, 0), WaitOutcome::Signalled);
+    EXPECT_EQ(events.Wait(event, 0), WaitOutcome::TimedOut);  // auto-reset
+    const EventHandle other = events.Create();
+    EXPECT_NE(other, event);
+    EXPECT_TRUE(events.Signal(other));
+    EXPECT_EQ(events.Wait(event, 0), WaitOutcome::TimedOut);
+    EXPECT_EQ(events.Wait(other, 0), WaitOutcome::Signalled);
+    events.Close(event);
+    events.Close(other);
+}
+
 }  // namespace
 }  // namespace quillet
