@@ -212,7 +212,6 @@ bool AspiTransport::ExecuteBlock(SrbExecScsiCommand& block, Completion completio
         case Completion::PollBusy:
             break;
     }
-    // Sleep(0) only gives up the rest of the time slice; it lets a virtual clock move on.
     return Poll(block, 0);
 }
 
@@ -236,6 +235,7 @@ bool AspiTransport::WaitForEvent(SrbExecScsiCommand& block) {
     return false;
 }
 
+// A period of 0 looks again at once, without sleeping: only the clock's reading bounds the loop.
 bool AspiTransport::Poll(SrbExecScsiCommand& block, uint32_t periodMs) {
     block.SRB_Flags &= static_cast<uint8_t>(~kSrbEventNotify);
     block.SRB_PostProc = nullptr;
@@ -246,7 +246,8 @@ bool AspiTransport::Poll(SrbExecScsiCommand& block, uint32_t periodMs) {
             Abort(block);
             return false;
         }
-        clock_.Sleep(periodMs);
+        if (periodMs > 0)
+            clock_.Sleep(periodMs);
     }
     return true;
 }

@@ -1,6 +1,7 @@
 // The ASPI transport over the in-process simulated layer, all on a virtual clock: event waits
-// let the layer's time run, every sleep lets due requests finish, and a look without sleeping
-// (Sleep(0)) costs one virtual millisecond, so even a busy poll reaches its limit.
+// let the layer's time run and every sleep lets due requests finish. Readings of the clock are
+// free unless a test sets a time per reading (SpinCosts); then each reading also lets due
+// requests finish, so a poll that never sleeps still sees them and still reaches its limit.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -22,12 +23,12 @@ class AspiRig {
 public:
     AspiRig() {
         events.Follow(layer);
-        clock.SetOnSleep([this](uint32_t milliseconds) {
-            if (milliseconds == 0)
-                clock.Advance(1);
-            layer.CompleteDue();
-        });
+        clock.SetOnSleep([this](uint32_t) { layer.CompleteDue(); });
+        clock.SetOnReading([this] { layer.CompleteDue(); });
     }
+
+    // Every reading of the clock takes a virtual millisecond from now on.
+    void SpinCosts() { clock.SetTimePerReading(1); }
 
     // A drive owned by the rig, placed at the address.
     sim::SimulatedDrive& AddDrive(int adapter, int target, int lun, sim::DriveModel model = {}) {
