@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "device/scsi.h"
 
@@ -115,7 +116,7 @@ uint32_t AspiLayer::SendCommand(void* requestBlock) {
             Received received;
             received.command = command;
             received.returned = kRequestInvalid;
-            received_.push_back(received);
+            Record(std::move(received));
             static_cast<uint8_t*>(requestBlock)[1] = kRequestInvalid;
             return kRequestInvalid;
         }
@@ -139,7 +140,7 @@ uint32_t AspiLayer::HostAdapterInquiry(SrbHostAdapterInquiry& block) {
     }
     block.SRB_Status = status;
     received.returned = status;
-    received_.push_back(received);
+    Record(std::move(received));
     return status;
 }
 
@@ -171,7 +172,7 @@ uint32_t AspiLayer::ExecScsiCommand(SrbExecScsiCommand& block) {
     if (drive == nullptr) {
         block.SRB_Status = status;
         received.returned = status;
-        received_.push_back(received);
+        Record(std::move(received));
         return status;
     }
 
@@ -204,7 +205,7 @@ uint32_t AspiLayer::ExecScsiCommand(SrbExecScsiCommand& block) {
         pending_.push_back(std::move(pending));
     }
     received.returned = status;
-    received_.push_back(received);
+    Record(std::move(received));
     return status;
 }
 
@@ -225,7 +226,7 @@ uint32_t AspiLayer::AbortRequest(SrbAbort& block) {
     }
     block.SRB_Status = status;
     received.returned = status;
-    received_.push_back(received);
+    Record(std::move(received));
     return status;
 }
 
@@ -243,6 +244,11 @@ void AspiLayer::Finish(Pending& pending) {
     block.SRB_Status = result.status == kStatusGood ? kRequestCompleted : kRequestError;
     if ((block.SRB_Flags & kSrbEventNotify) != 0)
         events_.Signal(reinterpret_cast<EventHandle>(block.SRB_PostProc));
+}
+
+void AspiLayer::Record(Received received) {
+    if (keepRequests_)
+        received_.push_back(std::move(received));
 }
 
 std::optional<uint64_t> AspiLayer::NextCompletionTime() const {

@@ -59,6 +59,8 @@ public:
     // 0: requests finish inside SendCommand; otherwise that many milliseconds after it.
     void SetCompletionDelay(uint32_t milliseconds) { delay_ = milliseconds; }
     void SetRefusesAbort(bool refuses) { refusesAbort_ = refuses; }
+    // false: Requests() records nothing from now on (long runs, benchmarks).
+    void SetKeepRequests(bool keep) { keepRequests_ = keep; }
 
     // AspiLibrary
     bool Load(const std::string& name) override;
@@ -100,6 +102,7 @@ private:
     uint32_t AbortRequest(SrbAbort& block);
     SimulatedDrive* DriveAt(const Adapter& adapter, int target, int lun) const;
     void Finish(Pending& pending);
+    void Record(Received received);
 
     Clock& clock_;
     EventService& events_;
@@ -111,6 +114,7 @@ private:
     std::vector<Adapter> adapters_;
     uint32_t delay_ = 0;
     bool refusesAbort_ = false;
+    bool keepRequests_ = true;
 
     std::vector<Pending> pending_;
     std::vector<Received> received_;

@@ -121,6 +121,14 @@ std::string FormatJournalEntry(const JournalEntry& entry) {
     return line;
 }
 
+uint64_t ChecksumBytes(uint64_t checksum, const uint8_t* bytes, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        checksum ^= bytes[i];
+        checksum *= 0x100000001B3ULL;
+    }
+    return checksum;
+}
+
 SimulatedDrive::SimulatedDrive(DriveModel model)
     : model_(std::move(model)), trayOpen_(model_.trayOpen), discPresent_(model_.discPresent) {
     UpdateLoaded();
@@ -128,7 +136,7 @@ SimulatedDrive::SimulatedDrive(DriveModel model)
 
 TargetResult SimulatedDrive::Execute(const TargetCommand& command) {
     JournalEntry entry;
-    entry.number = static_cast<uint32_t>(journal_.size() + 1);
+    entry.number = ++commandCount_;
     const size_t cdbLength = std::min<size_t>(command.cdbLength, command.cdb.size());
     entry.cdb.assign(command.cdb.begin(), command.cdb.begin() + cdbLength);
     entry.direction = command.direction;
@@ -152,7 +160,8 @@ TargetResult SimulatedDrive::Execute(const TargetCommand& command) {
     entry.outcome = result.outcome;
     entry.status = result.status;
     entry.sense = Sense{result.sense[2], result.sense[12], result.sense[13]};
-    journal_.push_back(std::move(entry));
+    if (!summaryOnly_)
+        journal_.push_back(std::move(entry));
     return result;
 }
 
@@ -260,7 +269,7 @@ TargetResult SimulatedDrive::WriteBuffer(const TargetCommand& command) {
     const auto& cdb = command.cdb;
     const uint32_t offset = Get24(cdb, 3);
     const uint32_t length = Get24(cdb, 6);
-    const bool firstBlock = image_.empty();
+    const bool firstBlock = receivedLength_ == 0;
     const uint32_t expected = firstBlock ? (model_.productCode & kOffsetLimit) : nextImageOffset_;
     const bool hasData = command.direction == Direction::Out && command.data != nullptr;
     if (imageComplete_ || (cdb[1] & 0x1F) != kWriteBufferDownloadSaveMode || cdb[2] != 0 ||
@@ -279,7 +288,10 @@ TargetResult SimulatedDrive::WriteBuffer(const TargetCommand& command) {
     if (length > kOffsetLimit - offset) {
         return CheckCondition(kInvalidField);
     }
-    image_.insert(image_.end(), command.data, command.data + length);
+    if (!summaryOnly_)
+        image_.insert(image_.end(), command.data, command.data + length);
+    receivedLength_ += length;
+    receivedChecksum_ = ChecksumBytes(receivedChecksum_, command.data, length);
     nextImageOffset_ = offset + length;
     return Good(length);
 }

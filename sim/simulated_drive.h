@@ -87,6 +87,11 @@ struct JournalEntry {
 // NEVER, e.g. "3 3B 05 00 12 34 56 00 40 00 00 out 16384 GOOD" (sim/README.md).
 std::string FormatJournalEntry(const JournalEntry& entry);
 
+// The checksum the drive keeps over the bytes it received (64-bit FNV-1a): start with
+// kChecksumStart and feed the bytes in order, in any number of pieces.
+constexpr uint64_t kChecksumStart = 0xCBF29CE484222325ULL;
+uint64_t ChecksumBytes(uint64_t checksum, const uint8_t* bytes, size_t count);
+
 class SimulatedDrive {
 public:
     explicit SimulatedDrive(DriveModel model = {});
@@ -101,11 +106,19 @@ public:
     // The model as configured; the current tray and disc are TrayOpen() and DiscPresent().
     const DriveModel& Model() const;
 
+    // Keeps neither the journal nor a copy of the received image from now on, only the counts
+    // and the checksum below, so long downloads cost the drive no memory (benchmarks).
+    void SetSummaryOnly(bool summaryOnly) { summaryOnly_ = summaryOnly; }
+
     const std::vector<JournalEntry>& Journal() const;
     // Every block accepted by WRITE BUFFER mode 5 so far, in order, from the product code on.
     const std::vector<uint8_t>& ReceivedImage() const;
     // True once the closing zero-length WRITE BUFFER came at the offset after the last block.
     bool ImageComplete() const;
+    // Kept in every mode: commands received, and the length and checksum of the accepted blocks.
+    uint32_t CommandCount() const { return commandCount_; }
+    uint64_t ReceivedLength() const { return receivedLength_; }
+    uint64_t ReceivedChecksum() const { return receivedChecksum_; }
 
 private:
     TargetResult Perform(const TargetCommand& command);
@@ -129,6 +142,10 @@ private:
     std::vector<uint8_t> image_;
     uint32_t nextImageOffset_ = 0;  // where the next WRITE BUFFER block must start
     bool imageComplete_ = false;
+    bool summaryOnly_ = false;
+    uint32_t commandCount_ = 0;
+    uint64_t receivedLength_ = 0;
+    uint64_t receivedChecksum_ = kChecksumStart;
 };
 
 }  // namespace quillet::sim

@@ -35,10 +35,19 @@ void SimulatedVolumes::SetIoControlFails(char letter, bool fails) {
     failing_[Upper(letter)] = fails;
 }
 
+void SimulatedVolumes::SetOpenFails(char letter, bool fails) {
+    openFails_[Upper(letter)] = fails;
+}
+
+void SimulatedVolumes::SetMediaChangeRefused(char letter, uint8_t value, bool refused) {
+    refusedSwitches_[{Upper(letter), value}] = refused;
+}
+
 VolumeHandle SimulatedVolumes::Open(char letter, VolumeAccess access) {
     opens_.push_back(Opened{letter, access});
     const char upper = Upper(letter);
-    if (drives_.count(upper) == 0)
+    auto fails = openFails_.find(upper);
+    if (drives_.count(upper) == 0 || (fails != openFails_.end() && fails->second))
         return kInvalidVolumeHandle;
     const VolumeHandle handle = next_++;
     handles_[handle] = Handle{upper, access};
@@ -75,12 +84,17 @@ bool SimulatedVolumes::IoControl(VolumeHandle handle, uint32_t code, void* in, u
                                     static_cast<uint8_t*>(out), outLength, returned);
         } else if (code == kIoctlStorageMcnControl) {
             succeeded = in != nullptr && inLength == sizeof(PreventMediaRemoval);
+            if (succeeded) {
+                auto refused = refusedSwitches_.find({opened.letter, static_cast<uint8_t*>(in)[0]});
+                succeeded = refused == refusedSwitches_.end() || !refused->second;
+            }
             if (succeeded)
                 switches_.push_back(Switch{opened.letter, static_cast<uint8_t*>(in)[0]});
         }
     }
     call.succeeded = succeeded;
-    calls_.push_back(std::move(call));
+    if (keepCalls_)
+        calls_.push_back(std::move(call));
     return succeeded;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "platform/virtual_clock.h"
@@ -41,6 +42,13 @@ public:
     void MapDrive(char letter, SimulatedDrive& drive);
     // Every device I/O control request on the letter fails (true) or works again (false).
     void SetIoControlFails(char letter, bool fails);
+    // Opening the letter fails (true) or works again (false), whatever the access.
+    void SetOpenFails(char letter, bool fails);
+    // Media change notification switches to `value` on the letter are refused (true) or taken
+    // again (false); other requests are not affected.
+    void SetMediaChangeRefused(char letter, uint8_t value, bool refused);
+    // false: Calls() records nothing from now on (long runs, benchmarks).
+    void SetKeepCalls(bool keep) { keepCalls_ = keep; }
 
     VolumeHandle Open(char letter, VolumeAccess access) override;
     bool IoControl(VolumeHandle handle, uint32_t code, void* in, uint32_t inLength, void* out,
@@ -67,6 +75,9 @@ private:
     VirtualClock* clock_;
     std::map<char, SimulatedDrive*> drives_;
     std::map<char, bool> failing_;
+    std::map<char, bool> openFails_;
+    std::map<std::pair<char, uint8_t>, bool> refusedSwitches_;
+    bool keepCalls_ = true;
     std::map<VolumeHandle, Handle> handles_;
     VolumeHandle next_ = 0x100;
     std::vector<Opened> opens_;
