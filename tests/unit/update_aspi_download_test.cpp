@@ -1,0 +1,195 @@
+// The download over ASPI: its request blocks, its disc check, its progress scale and fixed wait,
+// and how a block that fails or never finishes is reported.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "device/status_report.h"
+#include "support/download_harness.h"
+#include "update/firmware_image.h"
+
+namespace quillet::test {
+namespace {
+
+constexpr char kFile[] = "C:\\QUILLET\\FW.BIN";
+const std::string kNoDisc = "00 00 00 00 00 00 none 0 CHECK 02/3A/01";
+const std::string kReady = "00 00 00 00 00 00 none 0 GOOD";
+const std::string kLoad = "1B 00 00 00 03 00 none 0 GOOD";
+const std::string kEject = "1B 00 00 00 02 00 none 0 GOOD";
+
+// The report a finished WRITE BUFFER request block gives.
+std::string Report(uint8_t status, uint8_t targetStatus, std::vector<uint8_t> sense = {}) {
+    SrbExecScsiCommand block{};
+    block.SRB_Status = status;
+    block.SRB_TargStat = targetStatus;
+    block.SRB_SenseLen = 14;
+    std::copy(sense.begin(), sense.end(), block.SenseArea);
+    return ComposeScsiStatusReport(block);
+}
+
+TEST(AspiDownload, DiscInTheDriveIsEjectedAndNothingWritten) {
+    struct Row {
+        const char* name;
+        bool trayOpen;
+        std::vector<std::string> journal;
+    };
+    const std::string noDiscTrayOpen = "00 00 00 00 00 00 none 0 CHECK 02/3A/02";
+    const Row rows[] = {
+        {"disc loaded", false, Join({Times(3, kReady), {kLoad, kReady, kReady, kEject}})},
+        {"disc in an open tray", true,
+         Join({Times(3, noDiscTrayOpen), {kLoad, kReady, kReady, kEject}})},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        AspiHarness h;
+        sim::DriveModel model;
+        model.discPresent = true;
+        model.trayOpen = row.trayOpen;
+        sim::SimulatedDrive& drive = h.AddDrive(model);
+        h.files.Add(kFile, Pattern(5000, 1));
+
+        EXPECT_EQ(h.Run(kFile, 0), 0);
+
+        EXPECT_EQ(JournalLines(drive), row.journal);
+        EXPECT_TRUE(drive.TrayOpen());
+        ASSERT_EQ(h.Messages().Boxes().size(), 1u);
+        const auto& box = h.Messages().Boxes()[0];
+        EXPECT_EQ(box.text, kEjectDiscText);
+        EXPECT_EQ(box.caption, "error");
+        EXPECT_EQ(box.icon, MessageIcon::Exclamation);
+        EXPECT_EQ(box.owner, 0u);
+        EXPECT_EQ(h.files.OpenFiles(), 0u);
+        EXPECT_EQ(h.rig.clock.TotalSlept(), 0u);
+    }
+}
+
+// Range 0 .. blocks + 250; one position per block, then ten per step of the programming wait.
+TEST(AspiDownload, ProgressRunsOverTheBlocksThenTheWait) {
+    AspiHarness h;
+    h.AddDrive({});
+    h.files.Add(kFile, Pattern(10 * 16384, 2));
+
+    EXPECT_EQ(h.Run(kFile, 0), 1);
+
+    ASSERT_FALSE(h.progress.Messages().empty());
+    EXPECT_EQ(h.progress.Messages()[0].name, "SETRANGE");
+    EXPECT_EQ(h.progress.Lower(), 0);
+    EXPECT_EQ(h.progress.Upper(), 260);
+    std::vector<int> expected;
+    for (int block = 1; block <= 10; ++block)
+        expected.push_back(block);
+    for (int step = 2; step <= 26; ++step)
+        expected.push_back(step * 10);
+    EXPECT_EQ(h.progress.PositionsSet(), expected);
+    EXPECT_EQ(h.progress.Position(), 260);
+    EXPECT_EQ(h.rig.clock.Sleeps(), std::vector<uint32_t>(25, 1250));
+}
+
+// The WRITE BUFFER request block: data out without event for blocks, the two halves of the
+// transfer buffer in turn, no data for the closing command; always 14 sense bytes and 10 CDB bytes.
+TEST(AspiDownload, BlocksUseTheTransferBufferHalvesInTurn) {
+    AspiHarness h;
+    h.AddDrive({});
+    h.files.Add(kFile, Pattern(2 * 16384 + 7232, 3));
+
+    EXPECT_EQ(h.Run(kFile, 0), 1);
+
+    std::vector<sim::AspiLayer::Received> writes;
+    for (const auto& request : h.rig.ExecRequests()) {
+        if (!request.cdb.empty() && request.cdb[0] == 0x3B)
+            writes.push_back(request);
+    }
+    ASSERT_EQ(writes.size(), 4u);
+    const uintptr_t base = reinterpret_cast<uintptr_t>(h.transport->TransferBuffer());
+    const uintptr_t buffers[] = {base, base + 16384, base, 0};
+    const uint32_t lengths[] = {16384, 16384, 8192, 0};
+    for (size_t i = 0; i < writes.size(); ++i) {
+        SCOPED_TRACE("WRITE BUFFER " + std::to_string(i));
+        EXPECT_EQ(writes[i].flags, lengths[i] > 0 ? kSrbDirectionOut : kSrbNoTransfer);
+        EXPECT_EQ(writes[i].buffer, buffers[i]);
+        EXPECT_EQ(writes[i].bufferLength, lengths[i]);
+        EXPECT_EQ(writes[i].senseLength, 14);
+        EXPECT_EQ(writes[i].cdb.size(), 10u);
+        EXPECT_EQ(writes[i].postProc, 0u);
+        EXPECT_EQ(writes[i].adapter, 0);
+        EXPECT_EQ(writes[i].target, AspiHarness::kTarget);
+    }
+}
+
+// A refused block or closing command is reported with its status and sense, and nothing follows.
+TEST(AspiDownload, FailedWriteBufferEndsAtOnceWithTheStatusReport) {
+    struct Row {
+        const char* name;
+        uint32_t failingCommand;  // 6 commands come before the first block
+        size_t bytesAccepted;
+    };
+    const Row rows[] = {{"second block", 8, 16384}, {"closing command", 10, 40960}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        AspiHarness h;
+        sim::SimulatedDrive& drive = h.AddDrive({});
+        sim::Fault fault;
+        fault.commandNumber = row.failingCommand;
+        drive.AddFault(fault);
+        h.files.Add(kFile, Pattern(2 * 16384 + 7232, 4));
+
+        EXPECT_EQ(h.Run(kFile, 0), 0);
+
+        const std::vector<std::string> journal = JournalLines(drive);
+        ASSERT_EQ(journal.size(), row.failingCommand);
+        EXPECT_NE(journal.back().find("CHECK 04/44/00"), std::string::npos);
+        EXPECT_EQ(drive.ReceivedImage().size(), row.bytesAccepted);
+        EXPECT_FALSE(drive.ImageComplete());
+        ASSERT_EQ(h.Messages().Boxes().size(), 1u);
+        const auto& box = h.Messages().Boxes()[0];
+        EXPECT_EQ(box.text,
+                  Report(0x04, 0x02, {0x70, 0, 0x04, 0, 0, 0, 0, 0x0A, 0, 0, 0, 0, 0x44}));
+        EXPECT_EQ(box.caption, h.Messages().ApplicationTitle());
+        EXPECT_EQ(box.icon, MessageIcon::None);
+        EXPECT_EQ(box.owner, 0u);
+        EXPECT_TRUE(h.rig.clock.Sleeps().empty());
+        EXPECT_EQ(h.files.OpenFiles(), 0u);
+    }
+}
+
+// A block the layer never finishes is polled without sleeping until the limit, aborted and
+// reported; a refused abort is said as well.
+TEST(AspiDownload, NeverFinishingBlockIsGivenUpAndReported) {
+    struct Row {
+        const char* name;
+        bool refusesAbort;
+        std::vector<std::string> texts;
+    };
+    const Row rows[] = {
+        {"abort taken", false, {Report(0x02, 0x00)}},
+        {"abort refused", true, {"ASPI command error !", Report(0x00, 0x00)}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        AspiHarness h;
+        h.rig.SpinCosts();
+        h.rig.layer.SetRefusesAbort(row.refusesAbort);
+        sim::SimulatedDrive& drive = h.AddDrive({});
+        sim::Fault fault;
+        fault.kind = sim::FaultKind::NeverCompletes;
+        fault.commandNumber = 8;  // the second block
+        drive.AddFault(fault);
+        h.files.Add(kFile, Pattern(3 * 16384, 5));
+
+        EXPECT_EQ(h.Run(kFile, 0), 0);
+
+        const std::vector<std::string> journal = JournalLines(drive);
+        ASSERT_EQ(journal.size(), 8u);
+        EXPECT_NE(journal.back().find("NEVER"), std::string::npos);
+        EXPECT_EQ(h.Messages().Texts(), row.texts);
+        EXPECT_EQ(h.rig.AbortRequests(), 1u);
+        EXPECT_TRUE(h.rig.clock.Sleeps().empty());
+        EXPECT_GE(h.rig.clock.Now(), AspiTransport::kPollLimitMs);
+        EXPECT_EQ(h.rig.layer.Outstanding(), row.refusesAbort ? 1u : 0u);
+        EXPECT_EQ(h.files.OpenFiles(), 0u);
+    }
+}
+
+}  // namespace
+}  // namespace quillet::test

@@ -1,0 +1,362 @@
+// The download on both transports, whole flows over the simulated drive: the commands the drive
+// receives, the image it keeps, the messages, the waits, and what is left open afterwards.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/download_harness.h"
+#include "update/firmware_image.h"
+
+namespace quillet::test {
+namespace {
+
+constexpr char kFile[] = "FW.BIN";
+const std::string kTaggedProduct = "MTX5160S        ";
+
+void ExpectBoxes(const std::vector<RecordedMessageBox::Shown>& shown,
+                 const std::vector<RecordedMessageBox::Shown>& expected) {
+    ASSERT_EQ(shown.size(), expected.size());
+    for (size_t i = 0; i < shown.size(); ++i) {
+        SCOPED_TRACE("box " + std::to_string(i));
+        EXPECT_EQ(shown[i].text, expected[i].text);
+        EXPECT_EQ(shown[i].caption, expected[i].caption);
+        EXPECT_EQ(shown[i].icon, expected[i].icon);
+        EXPECT_EQ(shown[i].owner, expected[i].owner);
+        EXPECT_FALSE(shown[i].taskModal);
+    }
+}
+
+class DownloadTest : public ::testing::TestWithParam<bool> {
+protected:
+    DownloadTest() : harness_(MakeHarness(GetParam())) {}
+
+    DownloadHarness& H() { return *harness_; }
+    bool Aspi() const { return GetParam(); }
+
+    std::unique_ptr<DownloadHarness> harness_;
+};
+
+// Offsets start at the product code's low 24 bits and grow by each block's padded length; the
+// closing command names the offset after the last block. The whole programming wait is the only
+// time that passes: 25 x 1250 ms on ASPI, 350 ms per step the bar still lacks on pass-through.
+TEST_P(DownloadTest, BlocksCarryOffsetsFromTheProductCode) {
+    struct Block {
+        uint32_t offset;
+        uint32_t length;
+    };
+    struct Row {
+        const char* name;
+        size_t imageLength;
+        uint32_t productCode;
+        std::vector<Block> blocks;
+        uint32_t closingOffset;
+        uint64_t aspiWaitMs;
+        uint64_t passThroughWaitMs;
+    };
+    const Row rows[] = {
+        {"2 x 16384 + 7232 bytes",
+         2 * 16384 + 7232,
+         0x123456,
+         {{0x123456, 16384}, {0x127456, 16384}, {0x12B456, 8192}},
+         0x12D456,
+         31250,
+         33950},
+        {"3 x 16384 bytes",
+         3 * 16384,
+         0x010000,
+         {{0x010000, 16384}, {0x014000, 16384}, {0x018000, 16384}},
+         0x01C000,
+         31250,
+         33950},
+        {"1 byte", 1, 0, {{0, 2048}}, 0x800, 31250, 34650},
+        {"bits above 24 of the product code",
+         16384,
+         0xAB123456,
+         {{0x123456, 16384}},
+         0x127456,
+         31250,
+         34650},
+        {"closing offset at the 24-bit limit",
+         16384 + 2048,
+         0xFFB7FF,
+         {{0xFFB7FF, 16384}, {0xFFF7FF, 2048}},
+         0xFFFFFF,
+         31250,
+         34300},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(H().Name()) + ": " + row.name);
+        harness_ = MakeHarness(Aspi());
+        sim::DriveModel model;
+        model.productCode = row.productCode;
+        sim::SimulatedDrive& drive = H().AddDrive(model);
+        const std::string image = Pattern(row.imageLength, 7);
+        H().files.Add(kFile, image);
+        std::vector<uint32_t> commandsAtRead;
+        H().files.OnRead([&](const MemoryFirmwareFiles::ReadRecord&) {
+            commandsAtRead.push_back(drive.CommandCount());
+        });
+
+        EXPECT_EQ(H().Run(kFile, row.productCode), 1);
+
+        std::vector<std::string> expected = H().BeforeFirstBlock();
+        for (const Block& block : row.blocks)
+            expected.push_back(H().Block(block.offset, block.length));
+        expected.push_back(H().Block(row.closingOffset, 0));
+        EXPECT_EQ(JournalLines(drive), expected);
+        EXPECT_EQ(drive.ReceivedImage(), Padded(image));
+        EXPECT_TRUE(drive.ImageComplete());
+        EXPECT_TRUE(H().Messages().Boxes().empty());
+
+        const uint64_t wait = Aspi() ? row.aspiWaitMs : row.passThroughWaitMs;
+        EXPECT_EQ(H().Clock().TotalSlept(), wait);
+        EXPECT_EQ(H().Clock().Now(), wait);
+
+        // Four header bytes, then one read per block, each made once the block before it has
+        // gone to the drive, never more than a block at a time.
+        ASSERT_EQ(commandsAtRead.size(), 4 + row.blocks.size());
+        const uint32_t first = static_cast<uint32_t>(H().BeforeFirstBlock().size());
+        for (size_t i = 0; i < row.blocks.size(); ++i)
+            EXPECT_EQ(commandsAtRead[4 + i], first + i) << "read of block " << i;
+        EXPECT_LE(H().files.LargestRead(), kFirmwareBlockSize);
+        EXPECT_EQ(H().files.OpenFiles(), 0u);
+        EXPECT_EQ(H().LeftOpen(), 0u);
+    }
+}
+
+// Two models choose their section by the firmware tag the drive reports; every other drive,
+// lower-case spellings included, takes the whole file whatever its first bytes hold.
+TEST_P(DownloadTest, TaggedModelsReceiveTheirSectionOthersTheWholeFile) {
+    const std::string sectionA = Section("TAG-A-01", 20000, 1);
+    const std::string sectionB = Section("TAG-B-02", 9000, 2);
+    const std::string file = sectionA + sectionB + Pattern(5000, 3);
+    struct Row {
+        const char* name;
+        std::string product;
+        std::string driveTag;
+        std::string image;  // empty: nothing may be written
+        bool readsTag;
+    };
+    const Row rows[] = {
+        {"section A", kTaggedProduct, "TAG-A-01", sectionA, true},
+        {"section B", "MTX5160E        ", "TAG-B-02", sectionB, true},
+        {"neither section", kTaggedProduct, "TAG-C-03", "", true},
+        {"longer product name, same first eight", "MTX5160SX-2     ", "TAG-B-02", sectionB, true},
+        {"lower-case model", "mtx5160s        ", "TAG-A-01", file, false},
+        {"other drive", "CDRW-8432       ", "TAG-A-01", file, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(H().Name()) + ": " + row.name);
+        harness_ = MakeHarness(Aspi());
+        sim::DriveModel model;
+        model.product = row.product;
+        std::copy(row.driveTag.begin(), row.driveTag.end(), model.firmwareTag.begin());
+        sim::SimulatedDrive& drive = H().AddDrive(model);
+        H().files.Add(kFile, file);
+
+        EXPECT_EQ(H().Run(kFile, 0), row.image.empty() ? 0 : 1);
+
+        const std::vector<std::string> journal = JournalLines(drive);
+        const size_t inquiry = Aspi() ? 0 : 1;
+        ASSERT_GT(journal.size(), inquiry);
+        EXPECT_EQ(journal[inquiry] == H().TagRead(), row.readsTag);
+        if (row.image.empty()) {
+            EXPECT_EQ(journal.size(), inquiry + 1);
+            ExpectBoxes(H().Messages().Boxes(), {H().FileMessage(kFirmwareFileReadError)});
+            EXPECT_TRUE(H().progress.Messages().empty());
+            continue;
+        }
+        EXPECT_EQ(drive.ReceivedImage(), Padded(row.image));
+        EXPECT_TRUE(drive.ImageComplete());
+        EXPECT_TRUE(H().Messages().Boxes().empty());
+        // Nothing after the chosen section is read.
+        size_t end = file.size();
+        if (row.image == sectionA)
+            end = sectionA.size();
+        if (row.image == sectionB)
+            end = sectionA.size() + sectionB.size();
+        EXPECT_LE(H().files.EndOfBytesRead(), end);
+    }
+}
+
+// Faults of the file itself: each ends with its message and result 0, having sent the drive
+// nothing but what came before the fault.
+TEST_P(DownloadTest, FileFaultsEndWithTheirMessageBeforeAnyLaterCommand) {
+    enum class Sent { Nothing, TagRead, BeforeBlocks, FirstBlock };
+    struct Row {
+        const char* name;
+        std::string product;
+        std::string file;  // empty name: no such file
+        uint32_t productCode;
+        int limitedRead;  // a read (from 1) that delivers only 100 bytes; 0 none
+        const char* message;
+        Sent sent;
+    };
+    const std::string sectionA = Section("MTX5160E", 20000, 1);
+    const std::string otherTag = Section("OTHERTAG", 20000, 1);
+    const Row rows[] = {
+        {"no such file", "CDRW-8432", "", 0, 0, kFirmwareFileOpenError, Sent::Nothing},
+        {"empty file", "CDRW-8432", std::string("\0", 0), 0, 0, kFirmwareFileReadError,
+         Sent::BeforeBlocks},
+        {"section runs past the end of the file", kTaggedProduct, sectionA.substr(0, 19999), 0, 0,
+         kFirmwareFileReadError, Sent::TagRead},
+        {"section shorter than its header", kTaggedProduct, Section("MTX5160E", 8, 1) + "more", 0,
+         0, kFirmwareFileReadError, Sent::TagRead},
+        {"file ends inside the first header", kTaggedProduct, sectionA.substr(0, 6), 0, 0,
+         kFirmwareFileReadError, Sent::TagRead},
+        {"file ends inside the second header", kTaggedProduct, otherTag + std::string(2, '\0'), 0,
+         0, kFirmwareFileReadError, Sent::TagRead},
+        {"a block read delivers less than the image owes", "CDRW-8432", Pattern(40000, 5), 0, 6,
+         kFirmwareFileReadError, Sent::FirstBlock},
+        {"offsets would pass the 24-bit field", "CDRW-8432", Pattern(16383, 5), 0xFFC000, 0,
+         kFirmwareFileSizeError, Sent::Nothing},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(H().Name()) + ": " + row.name);
+        harness_ = MakeHarness(Aspi());
+        sim::DriveModel model;
+        model.product = row.product;
+        model.productCode = row.productCode;
+        sim::SimulatedDrive& drive = H().AddDrive(model);
+        if (!row.file.empty() || row.sent != Sent::Nothing)
+            H().files.Add(kFile, row.file);
+        if (row.limitedRead > 0)
+            H().files.LimitRead(row.limitedRead, 100);
+
+        EXPECT_EQ(H().Run(kFile, row.productCode), 0);
+
+        std::vector<std::string> expected;
+        if (!Aspi())
+            expected.push_back("12 00 00 00 FF 00 in 1024 GOOD");
+        if (row.sent == Sent::TagRead)
+            expected.push_back(H().TagRead());
+        if (row.sent == Sent::BeforeBlocks || row.sent == Sent::FirstBlock)
+            expected = H().BeforeFirstBlock();
+        if (row.sent == Sent::FirstBlock)
+            expected.push_back(H().Block(row.productCode, 16384));
+        EXPECT_EQ(JournalLines(drive), expected);
+        EXPECT_FALSE(drive.ImageComplete());
+        ExpectBoxes(H().Messages().Boxes(), {H().FileMessage(row.message)});
+        // The notification is switched off only once the disc check has passed.
+        const bool switchedOff = !Aspi() && row.sent >= Sent::BeforeBlocks;
+        EXPECT_EQ(H().Switches(), switchedOff ? std::vector<int>{1} : std::vector<int>{});
+        if (row.sent < Sent::BeforeBlocks) {
+            EXPECT_TRUE(H().progress.Messages().empty());
+        }
+        EXPECT_EQ(H().Clock().TotalSlept(), 0u);
+        EXPECT_EQ(H().files.OpenFiles(), 0u);
+        EXPECT_EQ(H().LeftOpen(), 0u);
+    }
+}
+
+// A file exception anywhere ends the download with one message naming the file (or saying it
+// has no name) and the cause; the file and the drive are released, the notification restored.
+TEST_P(DownloadTest, FileExceptionsAreReportedAndEverythingReleased) {
+    using Op = MemoryFirmwareFiles::Operation;
+    struct Row {
+        const char* name;
+        std::string product;
+        MemoryFirmwareFiles::Fault fault;
+        const char* text;
+        size_t blocksSent;  // SIZE_MAX: stopped before the disc check
+        bool closed;        // the closing command went out
+    };
+    const size_t kEarly = SIZE_MAX;
+    const Row rows[] = {
+        {"length",
+         "CDRW-8432",
+         {Op::Length, 1, FileErrorCause::AccessDenied, ""},
+         "Firmware file name error !: Failed to access file.",
+         kEarly,
+         false},
+        {"header byte",
+         "CDRW-8432",
+         {Op::Read, 2, FileErrorCause::FileNotFound, ""},
+         "Firmware file name error !: Not found file.",
+         kEarly,
+         false},
+        {"seek to section B",
+         kTaggedProduct,
+         {Op::Seek, 1, FileErrorCause::BadPath, ""},
+         "Firmware file name error !: Illegal file path.",
+         kEarly,
+         false},
+        {"read of the second block",
+         "CDRW-8432",
+         {Op::Read, 6, FileErrorCause::HardIo, ""},
+         "Firmware file name error !: File i/o error.",
+         1,
+         false},
+        {"read with another cause",
+         "CDRW-8432",
+         {Op::Read, 7, FileErrorCause::SharingViolation, ""},
+         "Firmware file name error !: File error.",
+         2,
+         false},
+        {"close after the closing command",
+         "CDRW-8432",
+         {Op::Close, 1, FileErrorCause::DiskFull, "FW.BIN"},
+         "FW.BIN: Disk is full.",
+         3,
+         true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(H().Name()) + ": " + row.name);
+        harness_ = MakeHarness(Aspi());
+        sim::DriveModel model;
+        model.product = row.product;
+        sim::SimulatedDrive& drive = H().AddDrive(model);
+        // Section A carries another tag, so a tagged drive looks for section B.
+        H().files.Add(kFile, Section("OTHERTAG", 2 * 16384 + 100, 4) + Section("MTX5160E", 20, 5));
+        H().files.AddFault(row.fault);
+
+        EXPECT_EQ(H().Run(kFile, 0), 0);
+
+        ExpectBoxes(H().Messages().Boxes(), {H().ExceptionMessage(row.text)});
+        const std::vector<std::string> journal = JournalLines(drive);
+        size_t blocks = 0;
+        for (const std::string& line : journal)
+            blocks += line.compare(0, 2, "3B") == 0 && line.find(" out 0 ") == std::string::npos &&
+                      line.find(" none 0 ") == std::string::npos;
+        EXPECT_EQ(blocks, row.blocksSent == kEarly ? 0 : row.blocksSent);
+        EXPECT_EQ(drive.ImageComplete(), row.closed);
+        if (row.blocksSent == kEarly) {
+            EXPECT_EQ(journal.size(), (Aspi() ? 0u : 1u) + (row.product == kTaggedProduct));
+        }
+        const bool switchedOff = !Aspi() && row.blocksSent != kEarly;
+        EXPECT_EQ(H().Switches(), switchedOff ? std::vector<int>({1, 0}) : std::vector<int>{});
+        EXPECT_EQ(H().Clock().TotalSlept(), 0u);
+        EXPECT_EQ(H().files.OpenFiles(), 0u);
+        EXPECT_EQ(H().LeftOpen(), 0u);
+    }
+}
+
+// What the benchmark relies on: a drive that keeps only a summary still takes the whole image,
+// and its length and checksum are those of the padded image.
+TEST_P(DownloadTest, SummaryOnlyDriveKeepsLengthAndChecksum) {
+    sim::SimulatedDrive& drive = H().AddDrive({});
+    drive.SetSummaryOnly(true);
+    const std::string image = Pattern(5 * 16384 + 1000, 9);
+    H().files.Add(kFile, image);
+
+    EXPECT_EQ(H().Run(kFile, 0), 1);
+
+    const std::vector<uint8_t> padded = Padded(image);
+    EXPECT_TRUE(drive.ImageComplete());
+    EXPECT_EQ(drive.ReceivedLength(), padded.size());
+    EXPECT_EQ(drive.ReceivedChecksum(),
+              sim::ChecksumBytes(sim::kChecksumStart, padded.data(), padded.size()));
+    EXPECT_TRUE(drive.Journal().empty());
+    EXPECT_TRUE(drive.ReceivedImage().empty());
+    EXPECT_EQ(drive.CommandCount(), H().BeforeFirstBlock().size() + 6 + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothTransports, DownloadTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "Aspi" : "PassThrough";
+                         });
+
+}  // namespace
+}  // namespace quillet::test

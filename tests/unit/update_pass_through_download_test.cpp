@@ -1,0 +1,258 @@
+// The download over pass-through: its two handles, its tray handling and disc check, the media
+// change notification switch, the 100-step progress scale, and how a refused block is judged.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/download_harness.h"
+#include "update/firmware_image.h"
+
+namespace quillet::test {
+namespace {
+
+constexpr char kFile[] = "FW.BIN";
+const std::string kInquiry = "12 00 00 00 FF 00 in 1024 GOOD";
+const std::string kNoDisc = "00 00 00 00 00 00 in 0 CHECK 02/3A/01";
+const std::string kTrayOpen = "00 00 00 00 00 00 in 0 CHECK 02/3A/02";
+const std::string kReady = "00 00 00 00 00 00 in 0 GOOD";
+const std::string kLoad = "1B 00 00 00 03 00 in 0 GOOD";
+const std::string kEject = "1B 00 00 00 02 00 in 0 GOOD";
+
+void ExpectErrorBox(const PassThroughHarness& h, const std::string& text) {
+    ASSERT_EQ(h.rig.messages.Boxes().size(), 1u);
+    const auto& box = h.rig.messages.Boxes()[0];
+    EXPECT_EQ(box.text, text);
+    EXPECT_EQ(box.caption, "Error");
+    EXPECT_EQ(box.icon, MessageIcon::Stop);
+    EXPECT_EQ(box.owner, DownloadHarness::kMainDialog);
+}
+
+// An open tray is closed and the drive given time before the disc check; a disc found there is
+// ejected and nothing is written. The figures are the waits: 40 x 625 ms when the tray does not
+// close, and 350 ms for each of the 99 steps the bar lacks after one block.
+TEST(PassThroughDownload, OpenTrayIsClosedBeforeTheDiscCheck) {
+    struct Row {
+        const char* name;
+        bool discPresent;
+        bool loadClosesTray;
+        std::vector<std::string> beforeBlocks;  // after the list's INQUIRY
+        bool written;
+        uint64_t waitMs;
+    };
+    const Row rows[] = {
+        {"tray closes", false, true,
+         Join({Times(11, kTrayOpen), {kLoad, kNoDisc}, Times(11, kNoDisc)}), true, 34650},
+        {"tray does not close", false, false,
+         Join({Times(11, kTrayOpen), {kLoad}, Times(40, kTrayOpen), Times(11, kTrayOpen)}), true,
+         25000 + 34650},
+        {"disc in the tray", true, true,
+         Join({Times(11, kTrayOpen), {kLoad, kReady}, Times(11, kReady), {kEject}}), false, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        PassThroughHarness h;
+        sim::DriveModel model;
+        model.trayOpen = true;
+        model.discPresent = row.discPresent;
+        model.loadClosesTray = row.loadClosesTray;
+        model.productCode = 0x40000;
+        sim::SimulatedDrive& drive = h.AddDrive(model);
+        const std::string image = Pattern(100, 6);
+        h.files.Add(kFile, image);
+
+        EXPECT_EQ(h.Run(kFile, 0x40000), row.written ? 1 : 0);
+
+        std::vector<std::string> expected = Join({{kInquiry}, row.beforeBlocks});
+        if (row.written)
+            expected = Join({expected, {h.Block(0x40000, 2048), h.Block(0x40800, 0)}});
+        EXPECT_EQ(JournalLines(drive), expected);
+        EXPECT_EQ(drive.ImageComplete(), row.written);
+        EXPECT_EQ(h.rig.clock.TotalSlept(), row.waitMs);
+        EXPECT_EQ(h.rig.clock.Now(), row.waitMs);
+        if (row.written) {
+            EXPECT_EQ(drive.ReceivedImage(), Padded(image));
+            EXPECT_TRUE(h.rig.messages.Boxes().empty());
+            EXPECT_EQ(h.Switches(), std::vector<int>({1, 0}));
+        } else {
+            ASSERT_EQ(h.rig.messages.Boxes().size(), 1u);
+            const auto& box = h.rig.messages.Boxes()[0];
+            EXPECT_EQ(box.text, kEjectDiscText);
+            EXPECT_EQ(box.caption, "error");
+            EXPECT_EQ(box.icon, MessageIcon::Stop);
+            EXPECT_EQ(box.owner, DownloadHarness::kMainDialog);
+            EXPECT_TRUE(drive.TrayOpen());
+            EXPECT_TRUE(h.Switches().empty());
+        }
+        EXPECT_EQ(h.rig.volumes.OpenHandles(), 0u);
+        EXPECT_EQ(h.files.OpenFiles(), 0u);
+    }
+}
+
+TEST(PassThroughDownload, DiscLoadedIsEjectedAndNothingWritten) {
+    PassThroughHarness h;
+    sim::DriveModel model;
+    model.discPresent = true;
+    sim::SimulatedDrive& drive = h.AddDrive(model);
+    h.files.Add(kFile, Pattern(5000, 1));
+
+    EXPECT_EQ(h.Run(kFile, 0), 0);
+
+    EXPECT_EQ(JournalLines(drive), Join({{kInquiry}, Times(12, kReady), {kEject}}));
+    EXPECT_TRUE(drive.TrayOpen());
+    EXPECT_EQ(h.rig.messages.Texts(), std::vector<std::string>{kEjectDiscText});
+    EXPECT_TRUE(h.Switches().empty());
+    EXPECT_EQ(h.rig.volumes.OpenHandles(), 0u);
+}
+
+// Range 0 .. 100, step 1: one step per block while below 100; an image of 100 blocks or more fills
+// the bar during the transfer and leaves no wait, a smaller one is filled at 350 ms a step.
+TEST(PassThroughDownload, ProgressStepsPerBlockUpToOneHundred) {
+    struct Row {
+        const char* name;
+        int blocks;
+        int getPos;  // one per block, then one per look of the wait
+        uint64_t waitMs;
+    };
+    const Row rows[] = {{"150 blocks", 150, 151, 0}, {"3 blocks", 3, 3 + 98, 97 * 350}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        PassThroughHarness h;
+        sim::SimulatedDrive& drive = h.AddDrive({});
+        h.files.Add(kFile, Pattern(static_cast<size_t>(row.blocks) * 16384, 7));
+
+        EXPECT_EQ(h.Run(kFile, 0), 1);
+
+        const auto& messages = h.progress.Messages();
+        ASSERT_GE(messages.size(), 3u);
+        EXPECT_EQ(messages[0].name, "SETRANGE");
+        EXPECT_EQ(messages[0].first, 0);
+        EXPECT_EQ(messages[0].second, 100);
+        EXPECT_EQ(messages[1].name, "SETPOS");
+        EXPECT_EQ(messages[1].first, 0);
+        EXPECT_EQ(messages[2].name, "SETSTEP");
+        EXPECT_EQ(messages[2].first, 1);
+        EXPECT_EQ(h.progress.Count("STEPIT"), 100);
+        EXPECT_EQ(h.progress.Count("GETPOS"), row.getPos);
+        EXPECT_EQ(h.progress.Position(), 100);
+        EXPECT_EQ(h.rig.clock.TotalSlept(), row.waitMs);
+        EXPECT_EQ(drive.ReceivedImage().size(), static_cast<size_t>(row.blocks) * 16384);
+        EXPECT_TRUE(drive.ImageComplete());
+    }
+}
+
+// A block or closing command succeeds only when the system took the request and the drive said
+// GOOD; otherwise the download stops at once, with the notification left off and its handle
+// closed.
+TEST(PassThroughDownload, RefusedWriteBufferEndsAtOnce) {
+    struct Row {
+        const char* name;
+        sim::FaultKind kind;
+        uint32_t failingCommand;  // 13 commands come before the first block
+        size_t bytesAccepted;
+        const char* lastResult;
+    };
+    const Row rows[] = {
+        {"drive refuses the second block", sim::FaultKind::CheckCondition, 15, 16384,
+         "CHECK 04/44/00"},
+        {"drive refuses the closing command", sim::FaultKind::CheckCondition, 17, 40960,
+         "CHECK 04/44/00"},
+        {"system gives the block up", sim::FaultKind::NeverCompletes, 15, 16384, "NEVER"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        PassThroughHarness h;
+        sim::SimulatedDrive& drive = h.AddDrive({});
+        sim::Fault fault;
+        fault.kind = row.kind;
+        fault.commandNumber = row.failingCommand;
+        drive.AddFault(fault);
+        h.files.Add(kFile, Pattern(2 * 16384 + 7232, 8));
+
+        EXPECT_EQ(h.Run(kFile, 0), 0);
+
+        const std::vector<std::string> journal = JournalLines(drive);
+        ASSERT_EQ(journal.size(), row.failingCommand);
+        EXPECT_NE(journal.back().find(row.lastResult), std::string::npos);
+        EXPECT_EQ(drive.ReceivedImage().size(), row.bytesAccepted);
+        EXPECT_FALSE(drive.ImageComplete());
+        ExpectErrorBox(h, kFirmwareWriteError);
+        EXPECT_EQ(h.Switches(), std::vector<int>{1});
+        EXPECT_EQ(h.rig.clock.TotalSlept(), 0u);
+        EXPECT_EQ(h.rig.volumes.OpenHandles(), 0u);
+        EXPECT_EQ(h.files.OpenFiles(), 0u);
+    }
+}
+
+TEST(PassThroughDownload, MediaChangeNotificationRefused) {
+    struct Row {
+        const char* name;
+        uint8_t refusedValue;
+        bool written;
+        uint64_t waitMs;
+    };
+    const Row rows[] = {{"off refused", 1, false, 0}, {"on again refused", 0, true, 97 * 350}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        PassThroughHarness h;
+        sim::SimulatedDrive& drive = h.AddDrive({});
+        h.rig.volumes.SetMediaChangeRefused('F', row.refusedValue, true);
+        h.files.Add(kFile, Pattern(3 * 16384, 9));
+
+        EXPECT_EQ(h.Run(kFile, 0), 0);
+
+        EXPECT_EQ(drive.ImageComplete(), row.written);
+        EXPECT_EQ(JournalLines(drive).size(), 13u + (row.written ? 4 : 0));
+        ExpectErrorBox(h, kMediaChangeNotificationError);
+        EXPECT_EQ(h.Switches(), row.written ? std::vector<int>{1} : std::vector<int>{});
+        EXPECT_EQ(h.rig.clock.TotalSlept(), row.waitMs);
+        EXPECT_EQ(h.rig.volumes.OpenHandles(), 0u);
+        EXPECT_EQ(h.files.OpenFiles(), 0u);
+    }
+}
+
+// Two handles for one call: commands on the read/write one kept in the drive record, the switch
+// on the query-only one; both closed afterwards and the record's handle reset.
+TEST(PassThroughDownload, OpensTwoHandlesForTheCallOnly) {
+    PassThroughHarness h;
+    h.AddDrive({});
+    h.files.Add(kFile, Pattern(100, 10));
+
+    EXPECT_EQ(h.Run(kFile, 0), 1);
+
+    const auto& opens = h.rig.volumes.Opens();
+    ASSERT_EQ(opens.size(), 26u + 2u);  // the search opens every letter once
+    EXPECT_EQ(opens[26].letter, 'F');
+    EXPECT_EQ(opens[26].access, VolumeAccess::ReadWrite);
+    EXPECT_EQ(opens[27].letter, 'F');
+    EXPECT_EQ(opens[27].access, VolumeAccess::QueryOnly);
+    EXPECT_EQ(h.list->Drive(0)->handle, kInvalidVolumeHandle);
+    EXPECT_EQ(h.rig.volumes.OpenHandles(), 0u);
+    EXPECT_EQ(h.rig.volumes.BadCloses(), 0);
+}
+
+// A drive whose command handle cannot be opened, or that is not in the list, is reported before
+// the file is opened or any command sent.
+TEST(PassThroughDownload, DriveThatCannotBeOpenedIsReportedFirst) {
+    for (int index : {0, 1, -1}) {
+        SCOPED_TRACE("index " + std::to_string(index));
+        PassThroughHarness h;
+        sim::SimulatedDrive& drive = h.AddDrive({});
+        h.files.Add(kFile, Pattern(100, 11));
+        h.list = h.rig.MakeList();
+        h.rig.volumes.SetOpenFails('F', index == 0);
+
+        EXPECT_EQ(h.download.DownloadFirmware(*h.list, index, kFile, DownloadHarness::kMainDialog,
+                                              0, h.progress),
+                  0);
+
+        ExpectErrorBox(h, kDriveOpenError);
+        EXPECT_EQ(JournalLines(drive), std::vector<std::string>{kInquiry});
+        EXPECT_EQ(h.files.Opens(), 0);
+        EXPECT_TRUE(h.progress.Messages().empty());
+        EXPECT_EQ(h.rig.volumes.OpenHandles(), 0u);
+    }
+}
+
+}  // namespace
+}  // namespace quillet::test
