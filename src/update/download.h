@@ -43,11 +43,12 @@ public:
     FirmwareDownload(const FirmwareDownload&) = delete;
     FirmwareDownload& operator=(const FirmwareDownload&) = delete;
 
-    // Over ASPI, through the transport's request blocks and transfer buffer; the transport must
-    // have loaded the library. `imagePath` is the image's full path. Failures are shown with the
-    // application title, no icon and no owner (a failed block with its status report), except a
-    // file exception, shown with a stop icon and owned by `mainWindow` as the framework's own
-    // boxes are. 1 when the drive took the firmware, else 0.
+    // Over ASPI, through the transport's request blocks and transfer buffer; after a failed
+    // LoadAspi it returns 0 at once, adding nothing to the load's own message. `imagePath` is the
+    // image's full path. Failures are shown with the application title, no icon and no owner (a
+    // failed block with its status report), except a file exception, shown with a stop icon and
+    // owned by `mainWindow` as the framework's own boxes are. 1 when the drive took the firmware,
+    // else 0.
     int DownloadFirmware(AspiTransport& transport, int hostAdapter, int target, int lun,
                          const std::string& product, uint32_t productCode,
                          const std::string& imagePath, ProgressControl& progress,

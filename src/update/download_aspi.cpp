@@ -53,6 +53,10 @@ int FirmwareDownload::DownloadFirmware(AspiTransport& transport, int hostAdapter
                                        int lun, const std::string& product, uint32_t productCode,
                                        const std::string& imagePath, ProgressControl& progress,
                                        WindowHandle mainWindow) {
+    // Without the library every request fails at once and the readiness wait would only sleep
+    // its 25 seconds; the failed load has told the user already.
+    if (transport.AdapterCount() < 0)
+        return 0;
     DriveAddress address;
     address.hostAdapter = hostAdapter;
     address.target = target;

@@ -1,34 +1,13 @@
-// The pieces of image handling that the whole-flow tests reach only in part: which products are
-// tagged, how tags compare, the 24-bit offset limit, and block padding.
+// The pieces of image handling that the whole-flow tests reach only in part: how tags compare
+// where they end early, and the edges of the 24-bit offset limit.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
-#include <vector>
 
-#include "support/memory_firmware_files.h"
 #include "update/firmware_image.h"
 
 namespace quillet::test {
 namespace {
-
-TEST(FirmwareImage, TaggedModelsAreTheFirstEightCharactersExactly) {
-    struct Row {
-        const char* product;
-        bool tagged;
-    };
-    const Row rows[] = {
-        {"MTX5160S", true},    {"MTX5160E        ", true},
-        {"MTX5160SXYZ", true}, {"mtx5160s", false},
-        {"MTX5160e", false},   {"MTX5160", false},
-        {"", false},           {" MTX5160S", false},
-        {"MTX5160X", false},   {"CDRW-8432       ", false},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.product);
-        EXPECT_EQ(IsTaggedModel(row.product), row.tagged);
-    }
-}
 
 TEST(FirmwareImage, TagsCompareUpToTheirCommonEnd) {
     struct Row {
@@ -72,44 +51,6 @@ TEST(FirmwareImage, OffsetsMustFitTwentyFourBits) {
     for (const Row& row : rows) {
         SCOPED_TRACE(std::to_string(row.productCode) + " + " + std::to_string(row.imageLength));
         EXPECT_EQ(FitsBufferOffsets(row.productCode, row.imageLength), row.fits);
-    }
-}
-
-// Short blocks are padded with zeros whatever the buffer held before; a block is never more
-// than the image still owes.
-TEST(FirmwareImage, BlocksArePaddedWithZerosUpToTheUnit) {
-    struct Row {
-        size_t length;
-        std::vector<uint32_t> data;
-        std::vector<uint32_t> transfers;
-    };
-    const Row rows[] = {
-        {1, {1}, {2048}},
-        {2048, {2048}, {2048}},
-        {2049, {2049}, {4096}},
-        {16383, {16383}, {16384}},
-        {16384 + 14337, {16384, 14337}, {16384, 16384}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(std::to_string(row.length) + " bytes");
-        MemoryFirmwareFiles files;
-        files.Add("F", std::string(row.length + 100, '\x5A'));  // bytes past the image too
-        auto file = files.OpenExclusive("F", nullptr);
-        ImageBlockReader reader(*file, row.length);
-        std::vector<uint8_t> buffer(kFirmwareBlockSize, 0xEE);
-        for (size_t i = 0; i < row.data.size(); ++i) {
-            const ImageBlock block = reader.ReadNext(buffer.data());
-            ASSERT_EQ(block.kind, ImageBlock::Kind::Data);
-            EXPECT_EQ(block.dataLength, row.data[i]);
-            EXPECT_EQ(block.transferLength, row.transfers[i]);
-            EXPECT_EQ(std::vector<uint8_t>(buffer.begin(), buffer.begin() + block.dataLength),
-                      std::vector<uint8_t>(block.dataLength, 0x5A));
-            EXPECT_EQ(std::vector<uint8_t>(buffer.begin() + block.dataLength,
-                                           buffer.begin() + block.transferLength),
-                      std::vector<uint8_t>(block.transferLength - block.dataLength, 0));
-        }
-        EXPECT_EQ(reader.ReadNext(buffer.data()).kind, ImageBlock::Kind::End);
-        EXPECT_EQ(files.EndOfBytesRead(), row.length);
     }
 }
 

@@ -191,5 +191,26 @@ TEST(AspiDownload, NeverFinishingBlockIsGivenUpAndReported) {
     }
 }
 
+// The update command calls the download even when the library could not be loaded; the load
+// has said so, and the download adds nothing: no file, no command, no wait.
+TEST(AspiDownload, NothingHappensWithoutTheLibrary) {
+    AspiHarness h;
+    h.rig.layer.SetPresent(false);
+    sim::SimulatedDrive& drive = h.AddDrive({});
+    h.files.Add(kFile, Pattern(5000, 1));
+
+    h.transport = h.rig.MakeTransport();
+    EXPECT_FALSE(h.transport->LoadAspi());
+    EXPECT_EQ(h.download.DownloadFirmware(*h.transport, 0, AspiHarness::kTarget, 0, "CDRW-8432", 0,
+                                          kFile, h.progress),
+              0);
+
+    EXPECT_EQ(h.Messages().Texts(), std::vector<std::string>{"ASPI load error !"});
+    EXPECT_TRUE(drive.Journal().empty());
+    EXPECT_EQ(h.files.Opens(), 0);
+    EXPECT_TRUE(h.progress.Messages().empty());
+    EXPECT_TRUE(h.rig.clock.Sleeps().empty());
+}
+
 }  // namespace
 }  // namespace quillet::test

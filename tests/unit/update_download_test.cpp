@@ -333,26 +333,6 @@ TEST_P(DownloadTest, FileExceptionsAreReportedAndEverythingReleased) {
     }
 }
 
-// What the benchmark relies on: a drive that keeps only a summary still takes the whole image,
-// and its length and checksum are those of the padded image.
-TEST_P(DownloadTest, SummaryOnlyDriveKeepsLengthAndChecksum) {
-    sim::SimulatedDrive& drive = H().AddDrive({});
-    drive.SetSummaryOnly(true);
-    const std::string image = Pattern(5 * 16384 + 1000, 9);
-    H().files.Add(kFile, image);
-
-    EXPECT_EQ(H().Run(kFile, 0), 1);
-
-    const std::vector<uint8_t> padded = Padded(image);
-    EXPECT_TRUE(drive.ImageComplete());
-    EXPECT_EQ(drive.ReceivedLength(), padded.size());
-    EXPECT_EQ(drive.ReceivedChecksum(),
-              sim::ChecksumBytes(sim::kChecksumStart, padded.data(), padded.size()));
-    EXPECT_TRUE(drive.Journal().empty());
-    EXPECT_TRUE(drive.ReceivedImage().empty());
-    EXPECT_EQ(drive.CommandCount(), H().BeforeFirstBlock().size() + 6 + 1);
-}
-
 INSTANTIATE_TEST_SUITE_P(BothTransports, DownloadTest, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return info.param ? "Aspi" : "PassThrough";

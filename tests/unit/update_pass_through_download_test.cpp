@@ -28,12 +28,13 @@ void ExpectErrorBox(const PassThroughHarness& h, const std::string& text) {
     EXPECT_EQ(box.owner, DownloadHarness::kMainDialog);
 }
 
-// An open tray is closed and the drive given time before the disc check; a disc found there is
-// ejected and nothing is written. The figures are the waits: 40 x 625 ms when the tray does not
-// close, and 350 ms for each of the 99 steps the bar lacks after one block.
-TEST(PassThroughDownload, OpenTrayIsClosedBeforeTheDiscCheck) {
+// An open tray is closed and the drive given time before the disc check; a disc found, in the
+// tray or loaded, is ejected and nothing is written. The figures are the waits: 40 x 625 ms when
+// the tray does not close, and 350 ms for each of the 99 steps the bar lacks after one block.
+TEST(PassThroughDownload, OpenTrayIsClosedAndADiscEjected) {
     struct Row {
         const char* name;
+        bool trayOpen;
         bool discPresent;
         bool loadClosesTray;
         std::vector<std::string> beforeBlocks;  // after the list's INQUIRY
@@ -41,19 +42,20 @@ TEST(PassThroughDownload, OpenTrayIsClosedBeforeTheDiscCheck) {
         uint64_t waitMs;
     };
     const Row rows[] = {
-        {"tray closes", false, true,
+        {"tray closes", true, false, true,
          Join({Times(11, kTrayOpen), {kLoad, kNoDisc}, Times(11, kNoDisc)}), true, 34650},
-        {"tray does not close", false, false,
+        {"tray does not close", true, false, false,
          Join({Times(11, kTrayOpen), {kLoad}, Times(40, kTrayOpen), Times(11, kTrayOpen)}), true,
          25000 + 34650},
-        {"disc in the tray", true, true,
+        {"disc in the tray", true, true, true,
          Join({Times(11, kTrayOpen), {kLoad, kReady}, Times(11, kReady), {kEject}}), false, 0},
+        {"disc loaded", false, true, true, Join({Times(12, kReady), {kEject}}), false, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         PassThroughHarness h;
         sim::DriveModel model;
-        model.trayOpen = true;
+        model.trayOpen = row.trayOpen;
         model.discPresent = row.discPresent;
         model.loadClosesTray = row.loadClosesTray;
         model.productCode = 0x40000;
@@ -87,22 +89,6 @@ TEST(PassThroughDownload, OpenTrayIsClosedBeforeTheDiscCheck) {
         EXPECT_EQ(h.rig.volumes.OpenHandles(), 0u);
         EXPECT_EQ(h.files.OpenFiles(), 0u);
     }
-}
-
-TEST(PassThroughDownload, DiscLoadedIsEjectedAndNothingWritten) {
-    PassThroughHarness h;
-    sim::DriveModel model;
-    model.discPresent = true;
-    sim::SimulatedDrive& drive = h.AddDrive(model);
-    h.files.Add(kFile, Pattern(5000, 1));
-
-    EXPECT_EQ(h.Run(kFile, 0), 0);
-
-    EXPECT_EQ(JournalLines(drive), Join({{kInquiry}, Times(12, kReady), {kEject}}));
-    EXPECT_TRUE(drive.TrayOpen());
-    EXPECT_EQ(h.rig.messages.Texts(), std::vector<std::string>{kEjectDiscText});
-    EXPECT_TRUE(h.Switches().empty());
-    EXPECT_EQ(h.rig.volumes.OpenHandles(), 0u);
 }
 
 // Range 0 .. 100, step 1: one step per block while below 100; an image of 100 blocks or more fills

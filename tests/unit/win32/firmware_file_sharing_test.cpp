@@ -49,22 +49,5 @@ TEST(FirmwareFileSharing, NobodyElseWhileOpenAndNotWhileSomebodyElseHasIt) {
     }
 }
 
-// Reading only: a file marked read-only opens and reads.
-TEST(FirmwareFileSharing, ReadOnlyFileOpens) {
-    test::TempDir dir;
-    dir.WriteFile("READONLY.BIN", "abc");
-    ASSERT_TRUE(::SetFileAttributesA("READONLY.BIN", FILE_ATTRIBUTE_READONLY));
-    SystemFirmwareFiles files;
-    {
-        auto file = files.OpenExclusive("READONLY.BIN");
-        ASSERT_NE(file, nullptr);
-        char buffer[4] = {};
-        EXPECT_EQ(file->Read(buffer, 4), 3u);
-        EXPECT_STREQ(buffer, "abc");
-    }
-    // The folder is removed afterwards; a read-only file would stay behind.
-    ::SetFileAttributesA("READONLY.BIN", FILE_ATTRIBUTE_NORMAL);
-}
-
 }  // namespace
 }  // namespace quillet
