@@ -1,33 +1,16 @@
 // Quillet.exe: shows the main dialog modally; the program ends when the dialog ends.
 #include <windows.h>
-// commctrl.h needs the types of windows.h.
-#include <commctrl.h>
 
-#include "resource.h"
-
-namespace {
-
-INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    switch (message) {
-        case WM_INITDIALOG:
-            return TRUE;
-        case WM_COMMAND:
-            // IDCANCEL comes from "Close", the Esc key and the close box; IDOK from the Enter key.
-            if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK) {
-                EndDialog(dialog, LOWORD(wParam));
-                return TRUE;
-            }
-            break;
-    }
-    return FALSE;
-}
-
-}  // namespace
+#include "platform/message_box.h"
+#include "res/resource.h"
+#include "ui/dialog.h"
+#include "ui/win32/win32_user_interface.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    // The progress bar's window class must be registered before the template is instantiated.
-    INITCOMMONCONTROLSEX commonControls = {sizeof(commonControls), ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&commonControls);
-    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc, 0);
+    quillet::SystemMessageBox messageBoxes(quillet::ProgramTitle());
+    quillet::Win32UserInterface ui(instance, messageBoxes);
+    // "Close", the Esc key and the close box end it through the framework's Cancel.
+    quillet::Dialog mainDialog(ui, IDD_MAIN);
+    mainDialog.DoModal();
     return 0;
 }

@@ -1,0 +1,294 @@
+#include <windows.h>
+// commctrl.h needs the types of windows.h.
+#include <commctrl.h>
+
+#include "ui/win32/win32_user_interface.h"
+
+#include <algorithm>
+
+#include "ui/dialog.h"
+#include "ui/text.h"
+
+namespace quillet {
+
+// The framework's numbers are the platform's.
+static_assert(kWmSetText == WM_SETTEXT && kWmGetText == WM_GETTEXT &&
+              kWmGetTextLength == WM_GETTEXTLENGTH && kWmPaint == WM_PAINT &&
+              kWmClose == WM_CLOSE && kWmQueryDragIcon == WM_QUERYDRAGICON &&
+              kWmSetIcon == WM_SETICON && kWmInitDialog == WM_INITDIALOG &&
+              kWmCommand == WM_COMMAND && kWmSysCommand == WM_SYSCOMMAND);
+static_assert(kCbAddString == CB_ADDSTRING && kCbDeleteString == CB_DELETESTRING &&
+              kCbGetCount == CB_GETCOUNT && kCbGetCurSel == CB_GETCURSEL &&
+              kCbGetLbText == CB_GETLBTEXT && kCbGetLbTextLen == CB_GETLBTEXTLEN &&
+              kCbInsertString == CB_INSERTSTRING && kCbResetContent == CB_RESETCONTENT &&
+              kCbSetCurSel == CB_SETCURSEL && kCbOkay == CB_OKAY && kCbErr == CB_ERR);
+static_assert(kPbmSetRange == PBM_SETRANGE && kPbmSetPos == PBM_SETPOS &&
+              kPbmDeltaPos == PBM_DELTAPOS && kPbmSetStep == PBM_SETSTEP &&
+              kPbmStepIt == PBM_STEPIT && kPbmGetRange == PBM_GETRANGE && kPbmGetPos == PBM_GETPOS);
+static_assert(kBnClicked == BN_CLICKED && kCbnSelChange == CBN_SELCHANGE && kIdOk == IDOK &&
+              kIdCancel == IDCANCEL && kScClose == SC_CLOSE && kIconSmall == ICON_SMALL &&
+              kIconBig == ICON_BIG && kTransparent == TRANSPARENT && kOpaque == OPAQUE &&
+              kBeepDefault == MB_OK);
+static_assert(kWsDisabled == WS_DISABLED && kBsDefPushButton == BS_DEFPUSHBUTTON &&
+              kBsTypeMask == BS_TYPEMASK);
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "the wide-character API takes UTF-16");
+static_assert(sizeof(WindowHandle) == sizeof(HWND) && sizeof(MessageWParam) == sizeof(WPARAM) &&
+              sizeof(MessageLParam) == sizeof(LPARAM) && sizeof(MessageResult) == sizeof(LRESULT));
+
+namespace {
+
+HWND ToWindow(WindowHandle handle) {
+    return reinterpret_cast<HWND>(handle);
+}
+
+// The program's texts are UTF-8; one that is not came from the ANSI side (a file name, a
+// configuration value) and is read in the ANSI code page.
+std::wstring Widen(const std::string& text) {
+    if (IsValidUtf8(text)) {
+        std::u16string units = Utf8ToUtf16(text);
+        return std::wstring(units.begin(), units.end());
+    }
+    int size = static_cast<int>(text.size());
+    int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0)
+        ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], length);
+    return wide;
+}
+
+// The cursor ids are integer resource names, spelled for the ANSI functions.
+HCURSOR SystemCursor(LPCSTR id) {
+    return ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(id));
+}
+
+std::string Narrow(const wchar_t* text, std::size_t length) {
+    return Utf16ToUtf8(std::u16string(text, text + length));
+}
+
+INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Dialog* dialog = nullptr;
+    if (message == WM_INITDIALOG) {
+        dialog = reinterpret_cast<Dialog*>(lParam);
+        ::SetWindowLongPtrW(window, DWLP_USER, lParam);
+        dialog->AttachWindow(reinterpret_cast<WindowHandle>(window));
+        lParam = 0;
+    } else {
+        dialog = reinterpret_cast<Dialog*>(::GetWindowLongPtrW(window, DWLP_USER));
+    }
+    if (!dialog)
+        return FALSE;
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(window, DWLP_USER, 0);
+        dialog->DetachWindow();
+        return FALSE;
+    }
+    MessageResult result = 0;
+    if (!dialog->HandleMessage(message, wParam, static_cast<MessageLParam>(lParam), result))
+        return FALSE;
+    switch (message) {
+        // These return their value directly; the others through DWLP_MSGRESULT.
+        case WM_INITDIALOG:
+        case WM_QUERYDRAGICON:
+            return static_cast<INT_PTR>(result);
+        default:
+            ::SetWindowLongPtrW(window, DWLP_MSGRESULT, static_cast<LONG_PTR>(result));
+            return TRUE;
+    }
+}
+
+class Win32PaintDevice final : public PaintDevice {
+public:
+    explicit Win32PaintDevice(HWND window) : window_(window) {
+        dc_ = ::BeginPaint(window_, &paint_);
+    }
+    ~Win32PaintDevice() override {
+        if (dc_)
+            ::EndPaint(window_, &paint_);
+    }
+    Win32PaintDevice(const Win32PaintDevice&) = delete;
+    Win32PaintDevice& operator=(const Win32PaintDevice&) = delete;
+
+    int PixelsPerInchY() const override { return dc_ ? ::GetDeviceCaps(dc_, LOGPIXELSY) : 0; }
+    int SetBackgroundMode(int mode) override { return dc_ ? ::SetBkMode(dc_, mode) : 0; }
+    Colour SetTextColour(Colour colour) override {
+        return dc_ ? static_cast<Colour>(::SetTextColor(dc_, colour)) : 0;
+    }
+    GdiHandle SelectObject(GdiHandle object) override {
+        if (!dc_)
+            return 0;
+        return reinterpret_cast<GdiHandle>(::SelectObject(dc_, reinterpret_cast<HGDIOBJ>(object)));
+    }
+    bool WriteText(int x, int y, const std::string& text) override {
+        if (!dc_)
+            return false;
+        std::wstring wide = Widen(text);
+        return ::TextOutW(dc_, x, y, wide.data(), static_cast<int>(wide.size())) != FALSE;
+    }
+    bool DrawIcon(int x, int y, IconHandle icon) override {
+        return dc_ && ::DrawIcon(dc_, x, y, reinterpret_cast<HICON>(icon)) != FALSE;
+    }
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_ = {};
+    HDC dc_ = nullptr;
+};
+
+}  // namespace
+
+Win32UserInterface::Win32UserInterface(void* module, MessageBoxService& messageBoxes)
+    : module_(module), messageBoxes_(messageBoxes) {
+    // The progress bar's window class must exist before a template that holds one is made.
+    INITCOMMONCONTROLSEX commonControls = {sizeof(commonControls), ICC_PROGRESS_CLASS};
+    ::InitCommonControlsEx(&commonControls);
+}
+
+int Win32UserInterface::RunModal(Dialog& dialog, WindowHandle parent) {
+    INT_PTR result =
+        ::DialogBoxParamW(static_cast<HINSTANCE>(module_), MAKEINTRESOURCEW(dialog.TemplateId()),
+                          ToWindow(parent), DialogProcedure, reinterpret_cast<LPARAM>(&dialog));
+    return static_cast<int>(result);
+}
+
+void Win32UserInterface::EndDialog(WindowHandle dialog, int result) {
+    ::EndDialog(ToWindow(dialog), result);
+}
+
+WindowHandle Win32UserInterface::GetDlgItem(WindowHandle dialog, int id) {
+    return reinterpret_cast<WindowHandle>(::GetDlgItem(ToWindow(dialog), id));
+}
+
+MessageResult Win32UserInterface::Send(WindowHandle window, unsigned message, MessageWParam wParam,
+                                       MessageLParam lParam) {
+    return ::SendMessageW(ToWindow(window), message, wParam, lParam);
+}
+
+MessageResult Win32UserInterface::SendText(WindowHandle window, unsigned message,
+                                           MessageWParam wParam, const std::string& text) {
+    std::wstring wide = Widen(text);
+    return ::SendMessageW(ToWindow(window), message, wParam,
+                          reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+std::string Win32UserInterface::ReceiveText(WindowHandle window, unsigned lengthMessage,
+                                            unsigned textMessage, MessageWParam wParam) {
+    LRESULT length = ::SendMessageW(ToWindow(window), lengthMessage, wParam, 0);
+    if (length < 0)
+        return std::string();
+    std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
+    WPARAM textParam = textMessage == WM_GETTEXT ? static_cast<WPARAM>(length) + 1 : wParam;
+    LRESULT copied = ::SendMessageW(ToWindow(window), textMessage, textParam,
+                                    reinterpret_cast<LPARAM>(&buffer[0]));
+    if (copied < 0)
+        return std::string();
+    return Narrow(buffer.data(),
+                  std::min(static_cast<std::size_t>(copied), static_cast<std::size_t>(length)));
+}
+
+bool Win32UserInterface::Post(WindowHandle window, unsigned message, MessageWParam wParam,
+                              MessageLParam lParam) {
+    return ::PostMessageW(ToWindow(window), message, wParam, lParam) != FALSE;
+}
+
+bool Win32UserInterface::EnableWindow(WindowHandle window, bool enable) {
+    return ::EnableWindow(ToWindow(window), enable ? TRUE : FALSE) != FALSE;
+}
+
+bool Win32UserInterface::IsWindowEnabled(WindowHandle window) {
+    return ::IsWindowEnabled(ToWindow(window)) != FALSE;
+}
+
+bool Win32UserInterface::IsIconic(WindowHandle window) {
+    return ::IsIconic(ToWindow(window)) != FALSE;
+}
+
+PixelSize Win32UserInterface::ClientSize(WindowHandle window) {
+    RECT client = {};
+    if (!::GetClientRect(ToWindow(window), &client))
+        return PixelSize{};
+    return PixelSize{client.right - client.left, client.bottom - client.top};
+}
+
+bool Win32UserInterface::AppendSystemMenuSeparator(WindowHandle window) {
+    HMENU menu = ::GetSystemMenu(ToWindow(window), FALSE);
+    return menu && ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr) != FALSE;
+}
+
+bool Win32UserInterface::AppendSystemMenuItem(WindowHandle window, unsigned commandId,
+                                              const std::string& text) {
+    HMENU menu = ::GetSystemMenu(ToWindow(window), FALSE);
+    std::wstring wide = Widen(text);
+    return menu && ::AppendMenuW(menu, MF_STRING, commandId, wide.c_str()) != FALSE;
+}
+
+std::unique_ptr<PaintDevice> Win32UserInterface::BeginPaint(WindowHandle window) {
+    return std::make_unique<Win32PaintDevice>(ToWindow(window));
+}
+
+GdiHandle Win32UserInterface::CreateFontObject(const LogFont& font) {
+    LOGFONTW description = {};
+    description.lfHeight = font.height;
+    description.lfWidth = font.width;
+    description.lfEscapement = font.escapement;
+    description.lfOrientation = font.orientation;
+    description.lfWeight = font.weight;
+    description.lfItalic = font.italic;
+    description.lfUnderline = font.underline;
+    description.lfStrikeOut = font.strikeOut;
+    description.lfCharSet = font.charSet;
+    description.lfOutPrecision = font.outPrecision;
+    description.lfClipPrecision = font.clipPrecision;
+    description.lfQuality = font.quality;
+    description.lfPitchAndFamily = font.pitchAndFamily;
+    std::wstring face = Widen(font.faceName);
+    face.resize(std::min<std::size_t>(face.size(), LF_FACESIZE - 1));
+    std::copy(face.begin(), face.end(), description.lfFaceName);
+    return reinterpret_cast<GdiHandle>(::CreateFontIndirectW(&description));
+}
+
+bool Win32UserInterface::DeleteObject(GdiHandle object) {
+    return ::DeleteObject(reinterpret_cast<HGDIOBJ>(object)) != FALSE;
+}
+
+std::string Win32UserInterface::LoadStringResource(int id) {
+    // With no buffer the platform hands out the resource's own text, which carries its length.
+    const wchar_t* text = nullptr;
+    int length = ::LoadStringW(static_cast<HINSTANCE>(module_), static_cast<UINT>(id),
+                               reinterpret_cast<LPWSTR>(&text), 0);
+    if (length <= 0 || !text)
+        return std::string();
+    return Narrow(text, static_cast<std::size_t>(length));
+}
+
+IconHandle Win32UserInterface::LoadIconResource(int id) {
+    return reinterpret_cast<IconHandle>(
+        ::LoadIconW(static_cast<HINSTANCE>(module_), MAKEINTRESOURCEW(id)));
+}
+
+PixelSize Win32UserInterface::SystemIconSize() {
+    return PixelSize{::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON)};
+}
+
+void Win32UserInterface::MessageBeep(unsigned type) {
+    ::MessageBeep(type);
+}
+
+void Win32UserInterface::BeginWaitCursor() {
+    HCURSOR previous = ::SetCursor(SystemCursor(IDC_WAIT));
+    if (waitCursorDepth_++ == 0)
+        cursorBeforeWait_ = previous;
+}
+
+void Win32UserInterface::EndWaitCursor() {
+    if (waitCursorDepth_ == 0 || --waitCursorDepth_ > 0)
+        return;
+    HCURSOR restored = static_cast<HCURSOR>(cursorBeforeWait_);
+    ::SetCursor(restored ? restored : SystemCursor(IDC_ARROW));
+    cursorBeforeWait_ = nullptr;
+}
+
+void Win32UserInterface::ReportHandlerFailure(WindowHandle, const std::string& what) {
+    ::OutputDebugStringW(Widen("Quillet: a dialog handler failed: " + what + "\n").c_str());
+}
+
+}  // namespace quillet
