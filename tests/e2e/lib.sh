@@ -11,6 +11,7 @@
 #   ARTIFACTS     $QUILLET_ARTIFACTS/<test name>/ (pictures, logs), emptied first
 #   E2E_TMP       a scratch folder, removed at the end with the prefix
 #   UIDRIVER      the driver program (Unix path)
+#   BUILD_BIN     the folder Quillet.exe was built into, which also holds dialogshow.exe
 # and the functions below. Everything the test started under Wine is ended on exit.
 # Exit code 77 (a skipped test for CTest) means this machine cannot run Wine at all.
 set -euo pipefail
@@ -37,6 +38,8 @@ fi
 E2E_TEST=$(basename "$0" .sh)
 E2E_START=${EPOCHREALTIME//[!0-9]/}
 UIDRIVER=$(realpath "$2")
+# shellcheck disable=SC2034  # read by the test scripts
+BUILD_BIN=$(dirname "$(realpath "$1")")
 E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/quillet-e2e-$E2E_TEST.XXXXXX")
 PROGRAM_DIR=$E2E_TMP/program
 ARTIFACTS=${QUILLET_ARTIFACTS:-${TMPDIR:-/tmp}/quillet-artifacts}/$E2E_TEST
@@ -82,7 +85,8 @@ winpath() {
 # not pipes: programs started under Wine can hold on to a pipe long after the driver has ended.
 driver() {
     local rc=0
-    "$QUILLET_WINE" "$UIDRIVER" "$@" </dev/null >"$E2E_TMP/driver.out" 2>"$E2E_TMP/driver.err" || rc=$?
+    env ${DRIVER_LOCALE:+"LC_ALL=$DRIVER_LOCALE"} "$QUILLET_WINE" "$UIDRIVER" "$@" </dev/null \
+        >"$E2E_TMP/driver.out" 2>"$E2E_TMP/driver.err" || rc=$?
     # shellcheck disable=SC2034  # read by the test scripts
     mapfile -t DRIVER_OUT <"$E2E_TMP/driver.out"
     DRIVER_ERR=$(cat "$E2E_TMP/driver.err")
@@ -90,6 +94,30 @@ driver() {
         printf '%s\n' "$DRIVER_ERR" >&2
     fi
     return $rc
+}
+
+# As driver, with the driver and the programs it starts in the language of LOCALE (such as
+# ja_JP.UTF-8): Wine takes the user's language, and with it the resources' language, from LC_ALL.
+# No system locale of that name is needed.
+driver_in() {  # locale step...
+    local DRIVER_LOCALE=$1
+    shift
+    driver "$@"
+}
+
+# Lets the dialogs' Japanese faces ("ＭＳ Ｐゴシック", "ＭＳ Ｐ明朝") render with the IPA fonts of
+# fonts-ipafont-gothic and fonts-ipafont-mincho: Wine's font replacements in this test's prefix.
+use_japanese_fonts() {
+    fc-list | grep IPAPGothic >/dev/null || fail "the IPA fonts are missing (fonts-ipafont-gothic)"
+    local reg=$E2E_TMP/japanese-fonts.reg
+    {
+        printf '\xff\xfe'
+        printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+            '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+            '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ Ｐ明朝"="IPAPMincho"' | iconv -f UTF-8 -t UTF-16LE
+    } >"$reg"
+    "$QUILLET_WINE" regedit /S "$(winpath "$reg")" </dev/null >/dev/null 2>&1 ||
+        fail "cannot import the Japanese font replacements"
 }
 
 # Converts a BMP taken by the driver into ARTIFACTS/<name>.png.

@@ -7,6 +7,8 @@
 // (line breaks inside a text are printed as "\n"); "controls" prints one line per control.
 //
 //   start PROGRAM FOLDER   start PROGRAM with FOLDER as its current directory
+//   start-with PROGRAM ARGUMENTS FOLDER
+//                          the same, with ARGUMENTS after the program on its command line
 //   window TITLE SECONDS   wait for a visible top-level window whose caption is exactly TITLE
 //   dialog IDS SECONDS     wait for a visible top-level window holding every control id of the
 //                          comma-separated list IDS
@@ -18,6 +20,13 @@
 //                          "ID CLASS X Y W H STYLE TEXT" (tab-separated; position relative to
 //                          the client area in pixels, STYLE in hexadecimal)
 //   shot FILE              save the current window as a 24-bit BMP file
+//   ink X Y W H            print "RED DARK" (tab-separated): how many pixels of the rectangle
+//                          at X, Y (client-area pixels), W wide and H high are red (red at
+//                          least 0xC0, green and blue at most 0x40) and how many dark (all three
+//                          at most 0x40), as the screen shows them now; take a shot first, which
+//                          waits for the window to paint
+//   escape                 press the Esc key in the current window
+//   close                  press the current window's close box
 //   screen FILE            save the whole screen as a 24-bit BMP file
 //   wait-exit SECONDS      wait for the program to end and print its exit code
 //
@@ -40,6 +49,9 @@ namespace {
 constexpr DWORD kPollMilliseconds = 50;
 // How long a message to the driven program may take before it counts as hung.
 constexpr UINT kMessageTimeoutMilliseconds = 5000;
+// How often a start that failed with an internal error is tried, and the pause between tries.
+constexpr int kStartAttempts = 3;
+constexpr DWORD kStartRetryMilliseconds = 500;
 // Time for the window's picture to reach the screen after it has painted.
 constexpr DWORD kPaintSettleMilliseconds = 300;
 
@@ -126,6 +138,15 @@ int ParseId(const std::wstring& text) {
     return static_cast<int>(value);
 }
 
+int ParseNumber(const std::wstring& text) {
+    wchar_t* end = nullptr;
+    long value = std::wcstol(text.c_str(), &end, 10);
+    if (text.empty() || *end != L'\0' || value < 0 || value > 100000) {
+        Exit(kUsage, L"not a number of pixels: " + Quoted(text));
+    }
+    return static_cast<int>(value);
+}
+
 std::vector<int> ParseIdList(const std::wstring& text) {
     std::vector<int> ids;
     size_t start = 0;
@@ -206,16 +227,30 @@ public:
         }
     }
 
-    void Start(const std::wstring& program, const std::wstring& folder) {
+    void Start(const std::wstring& program, const std::wstring& arguments,
+               const std::wstring& folder) {
         std::wstring commandLine = Quoted(program);
+        if (!arguments.empty()) {
+            commandLine += L" " + arguments;
+        }
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
         // No standard handles: under Wine the program would otherwise keep the driver's output
         // open, and a shell reading it would wait until the program ended.
         startup.dwFlags = STARTF_USESTDHANDLES;
         PROCESS_INFORMATION started = {};
-        if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                            folder.c_str(), &startup, &started)) {
+        // Under Wine on a busy machine a start has been seen to fail at once with an internal
+        // error; such a start is tried again.
+        BOOL created = FALSE;
+        for (int attempt = 1; attempt <= kStartAttempts; ++attempt) {
+            created = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
+                                     nullptr, folder.c_str(), &startup, &started);
+            if (created || GetLastError() != ERROR_INTERNAL_ERROR) {
+                break;
+            }
+            Sleep(kStartRetryMilliseconds);
+        }
+        if (!created) {
             Fail(L"cannot start " + Quoted(program) + L" in " + Quoted(folder) + L" (error " +
                  std::to_wstring(GetLastError()) + L")");
         }
@@ -294,6 +329,49 @@ public:
         SaveScreenArea(area, file);
     }
 
+    // Counts the red and the dark pixels of a rectangle of the client area as the screen shows it
+    // now: red has red at least 0xC0 and green and blue at most 0x40; dark has all three at most
+    // 0x40.
+    void PrintInk(int x, int y, int width, int height) {
+        HWND target = CurrentWindow();
+        Ping(target);
+        POINT origin = {x, y};
+        ClientToScreen(target, &origin);
+        RECT area = {origin.x, origin.y, origin.x + width, origin.y + height};
+        ScreenPicture picture = CopyScreen(area);
+        unsigned long red = 0;
+        unsigned long dark = 0;
+        for (LONG row = 0; row < picture.header.biHeight; ++row) {
+            const BYTE* pixel = picture.bits.data() + picture.stride * static_cast<DWORD>(row);
+            for (LONG column = 0; column < picture.header.biWidth; ++column, pixel += 3) {
+                BYTE b = pixel[0];
+                BYTE g = pixel[1];
+                BYTE r = pixel[2];
+                if (r >= 0xC0 && g <= 0x40 && b <= 0x40) {
+                    ++red;
+                } else if (r <= 0x40 && g <= 0x40 && b <= 0x40) {
+                    ++dark;
+                }
+            }
+        }
+        Print(std::to_wstring(red) + L"\t" + std::to_wstring(dark));
+    }
+
+    // What the Esc key and the close box do to a dialog.
+    void PressEscape() {
+        HWND target = CurrentWindow();
+        if (!PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 1) ||
+            !PostMessageW(target, WM_KEYUP, VK_ESCAPE, 0xC0000001)) {
+            Fail(L"cannot press Esc");
+        }
+    }
+
+    void PressCloseBox() {
+        if (!PostMessageW(CurrentWindow(), WM_SYSCOMMAND, SC_CLOSE, 0)) {
+            Fail(L"cannot close the window");
+        }
+    }
+
     void SaveScreenPicture(const std::wstring& file) {
         RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
         SaveScreenArea(area, file);
@@ -368,7 +446,14 @@ private:
         return text;
     }
 
-    static void SaveScreenArea(RECT area, const std::wstring& file) {
+    // A copy of part of the screen: 24-bit pixels in bottom-up rows, as a BMP file stores them.
+    struct ScreenPicture {
+        BITMAPINFOHEADER header = {};
+        DWORD stride = 0;
+        std::vector<BYTE> bits;
+    };
+
+    static ScreenPicture CopyScreen(RECT area) {
         area.left = area.left > 0 ? area.left : 0;
         area.top = area.top > 0 ? area.top : 0;
         int width = area.right - area.left;
@@ -377,48 +462,34 @@ private:
             Fail(L"nothing to take a picture of");
         }
 
+        ScreenPicture picture;
         BITMAPINFO info = {};
         info.bmiHeader.biSize = sizeof(info.bmiHeader);
         info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = height;  // bottom-up rows, as a BMP file stores them
+        info.bmiHeader.biHeight = height;
         info.bmiHeader.biPlanes = 1;
         info.bmiHeader.biBitCount = 24;
         info.bmiHeader.biCompression = BI_RGB;
-        DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-        DWORD imageSize = stride * static_cast<DWORD>(height);
+        picture.header = info.bmiHeader;
+        picture.stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
 
         HDC screen = GetDC(nullptr);
         HDC memory = CreateCompatibleDC(screen);
         void* bits = nullptr;
-        HBITMAP picture = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
         bool copied = false;
-        if (memory && picture) {
-            HGDIOBJ previous = SelectObject(memory, picture);
+        if (memory && bitmap) {
+            HGDIOBJ previous = SelectObject(memory, bitmap);
             copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
             SelectObject(memory, previous);
             GdiFlush();
         }
-
-        bool written = false;
         if (copied) {
-            BITMAPFILEHEADER header = {};
-            header.bfType = 0x4D42;  // "BM"
-            header.bfOffBits = sizeof(header) + sizeof(info.bmiHeader);
-            header.bfSize = header.bfOffBits + imageSize;
-            HANDLE out = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (out != INVALID_HANDLE_VALUE) {
-                DWORD count = 0;
-                written =
-                    WriteFile(out, &header, sizeof(header), &count, nullptr) &&
-                    WriteFile(out, &info.bmiHeader, sizeof(info.bmiHeader), &count, nullptr) &&
-                    WriteFile(out, bits, imageSize, &count, nullptr);
-                written = CloseHandle(out) && written;
-            }
+            const BYTE* first = static_cast<const BYTE*>(bits);
+            picture.bits.assign(first, first + picture.stride * static_cast<DWORD>(height));
         }
-
-        if (picture) {
-            DeleteObject(picture);
+        if (bitmap) {
+            DeleteObject(bitmap);
         }
         if (memory) {
             DeleteDC(memory);
@@ -426,6 +497,26 @@ private:
         ReleaseDC(nullptr, screen);
         if (!copied) {
             Fail(L"cannot copy the screen");
+        }
+        return picture;
+    }
+
+    static void SaveScreenArea(RECT area, const std::wstring& file) {
+        ScreenPicture picture = CopyScreen(area);
+        DWORD imageSize = static_cast<DWORD>(picture.bits.size());
+        BITMAPFILEHEADER header = {};
+        header.bfType = 0x4D42;  // "BM"
+        header.bfOffBits = sizeof(header) + sizeof(picture.header);
+        header.bfSize = header.bfOffBits + imageSize;
+        bool written = false;
+        HANDLE out = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (out != INVALID_HANDLE_VALUE) {
+            DWORD count = 0;
+            written = WriteFile(out, &header, sizeof(header), &count, nullptr) &&
+                      WriteFile(out, &picture.header, sizeof(picture.header), &count, nullptr) &&
+                      WriteFile(out, picture.bits.data(), imageSize, &count, nullptr);
+            written = CloseHandle(out) && written;
         }
         if (!written) {
             Fail(L"cannot write " + Quoted(file));
@@ -470,7 +561,11 @@ int wmain(int argc, wchar_t** argv) {
         std::wstring step = arguments.Take(L"");
         if (step == L"start") {
             std::wstring program = arguments.Take(step);
-            driver.Start(program, arguments.Take(step));
+            driver.Start(program, L"", arguments.Take(step));
+        } else if (step == L"start-with") {
+            std::wstring program = arguments.Take(step);
+            std::wstring programArguments = arguments.Take(step);
+            driver.Start(program, programArguments, arguments.Take(step));
         } else if (step == L"window") {
             std::wstring title = arguments.Take(step);
             DWORD limit = ParseSeconds(arguments.Take(step));
@@ -488,6 +583,15 @@ int wmain(int argc, wchar_t** argv) {
             driver.Click(ParseId(arguments.Take(step)));
         } else if (step == L"controls") {
             driver.PrintControls();
+        } else if (step == L"ink") {
+            int x = ParseNumber(arguments.Take(step));
+            int y = ParseNumber(arguments.Take(step));
+            int width = ParseNumber(arguments.Take(step));
+            driver.PrintInk(x, y, width, ParseNumber(arguments.Take(step)));
+        } else if (step == L"escape") {
+            driver.PressEscape();
+        } else if (step == L"close") {
+            driver.PressCloseBox();
         } else if (step == L"shot") {
             driver.SaveWindowPicture(arguments.Take(step));
         } else if (step == L"screen") {
