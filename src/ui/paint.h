@@ -31,6 +31,7 @@ public:
     bool DrawIcon(int x, int y, IconHandle icon) {
         return device_ && device_->DrawIcon(x, y, icon);
     }
+    MessageWParam DeviceContext() const { return device_ ? device_->DeviceContext() : 0; }
 
 private:
     std::unique_ptr<PaintDevice> device_;

@@ -68,6 +68,9 @@ public:
     // Draws `text` (UTF-8) as one line, its top left corner at (x, y) client pixels.
     virtual bool WriteText(int x, int y, const std::string& text) = 0;
     virtual bool DrawIcon(int x, int y, IconHandle icon) = 0;
+    // The platform's device context of this paint, as a message parameter (WM_ICONERASEBKGND
+    // carries it); 0 where there is none.
+    virtual MessageWParam DeviceContext() const { return 0; }
 };
 
 class UserInterface {

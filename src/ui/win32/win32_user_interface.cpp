@@ -127,6 +127,7 @@ public:
     bool DrawIcon(int x, int y, IconHandle icon) override {
         return dc_ && ::DrawIcon(dc_, x, y, reinterpret_cast<HICON>(icon)) != FALSE;
     }
+    MessageWParam DeviceContext() const override { return reinterpret_cast<MessageWParam>(dc_); }
 
 private:
     HWND window_;

@@ -1,0 +1,348 @@
+// The program's start on both platform paths, through the real main dialog over simulated
+// services: the caution, the drive lists and their default, what a start without drives or
+// without a catalogue shows, the system menu, the icons, and how the program ends.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/firmware_update_app.h"
+#include "unit/app_fixture.h"
+
+namespace quillet::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+constexpr const char* kImage = "MTX5160.BIN";
+constexpr const char* kOtherImage = "CDRW.BIN";
+
+// The folder most tests start from: two images and a catalogue for the MTX5160 family (first
+// image) and the CDRW-8432.
+void TypicalFolder(MemoryFolder& folder) {
+    folder.Add(kImage, "image");
+    folder.Add(kOtherImage, "image");
+    folder.Add("tarvex.ini", Catalogue({{{"MTX5160E", "MTX5160S"}, {"1.1a MTX5160.BIN"}},
+                                        {{"CDRW-8432"}, {"2.0a CDRW.BIN"}}}));
+}
+
+using StartTest = AppTest;
+using StartPathTest = AppPathTest;
+
+TEST_F(StartTest, PassThroughListsTheHighestLetterFirstSelectsItAndShowsItsVersion) {
+    TypicalFolder(rig.folder);
+    rig.MapDrive('D', MakerDrive("MTX5160E", "1.0a"));
+    rig.MapDrive('F', MakerDrive("CDRW-8432", "2.0b"));
+    ContinueThen([&](HeadlessDialogView& view) {
+        EXPECT_THAT(rig.ListEntries(view, IDC_DRIVE_COMBO),
+                    ElementsAre("F:  KORVIN  CDRW-8432       ", "D:  KORVIN  MTX5160E        "));
+        EXPECT_EQ(rig.Selection(view, IDC_DRIVE_COMBO), 0);
+        EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), "2.0b");
+        EXPECT_THAT(rig.ListEntries(view, IDC_SOURCE_COMBO), ElementsAre("2.0a CDRW.BIN"));
+        EXPECT_TRUE(view.IsEnabled(IDC_UPDATE));
+    });
+    RunToEnd();
+    EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain, kCaution));
+    EXPECT_THAT(rig.messages.Texts(), IsEmpty());
+}
+
+// The default drive over ASPI is the first one that a product of the first image's device
+// matches (letters in either case, as a prefix), else the first drive.
+struct DefaultDriveRow {
+    const char* name;
+    std::vector<std::string> products;  // of the first image's device
+    std::vector<std::string> drives;
+    int expected;
+};
+
+void PrintTo(const DefaultDriveRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class DefaultDriveTest : public AppTest, public ::testing::WithParamInterface<DefaultDriveRow> {};
+
+TEST_P(DefaultDriveTest, AspiSelectsTheFirstDriveThatTheFirstImagesDeviceNames) {
+    const DefaultDriveRow& row = GetParam();
+    Use(Path::Aspi);
+    rig.folder.Add(kImage, "image");
+    rig.folder.Add(kOtherImage, "image");
+    rig.folder.Add("tarvex.ini", Catalogue({{row.products, {"1.1a MTX5160.BIN"}},
+                                            {{"CDRW"}, {"2.0a CDRW.BIN"}}}));
+    std::vector<std::string> entries;
+    for (size_t i = 0; i < row.drives.size(); ++i) {
+        AddDrive(static_cast<int>(i), MakerDrive(row.drives[i], "1.0" + std::to_string(i)));
+        entries.push_back(DriveEntry(static_cast<int>(i), row.drives[i]));
+    }
+    const bool imageDevice = row.drives[row.expected].rfind("MTX", 0) == 0;
+    ContinueThen([&](HeadlessDialogView& view) {
+        EXPECT_THAT(rig.ListEntries(view, IDC_DRIVE_COMBO), ElementsAreArray(entries));
+        EXPECT_EQ(rig.Selection(view, IDC_DRIVE_COMBO), row.expected);
+        EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), "1.0" + std::to_string(row.expected));
+        EXPECT_THAT(rig.ListEntries(view, IDC_SOURCE_COMBO),
+                    ElementsAre(imageDevice ? "1.1a MTX5160.BIN" : "2.0a CDRW.BIN"));
+        EXPECT_EQ(rig.Selection(view, IDC_SOURCE_COMBO), 0);
+        EXPECT_TRUE(view.IsEnabled(IDC_UPDATE));
+        EXPECT_FALSE(rig.layer.Loaded()) << "the library is released after the search";
+    });
+    RunToEnd();
+    EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain, kCaution));
+    EXPECT_THAT(rig.messages.Texts(), IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DefaultDriveTest,
+    ::testing::Values(
+        DefaultDriveRow{
+            "second drive matches", {"MTX5160E", "MTX5160S"}, {"CDRW-8432", "MTX5160S"}, 1},
+        DefaultDriveRow{"both match", {"MTX5160E", "MTX5160S"}, {"MTX5160S", "MTX5160E"}, 0},
+        DefaultDriveRow{"lower case prefix matches", {"mtx51"}, {"CDRW-8432", "MTX5160E"}, 1},
+        DefaultDriveRow{"none matches", {"MTX5160E"}, {"CDRW-8432", "CDRW-1216"}, 0}),
+    RowName<DefaultDriveRow>);
+
+// "Exit" ends the program although the main dialog was never used; "continue", the Esc key and
+// the close box go on with it.
+struct CautionRow {
+    const char* name;
+    Path path;
+    std::function<void(HeadlessUserInterface&)> answer;
+    bool goesOn;
+};
+
+void PrintTo(const CautionRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class CautionTest : public AppTest, public ::testing::WithParamInterface<CautionRow> {};
+
+TEST_P(CautionTest, OnlyExitEndsTheProgram) {
+    const CautionRow& row = GetParam();
+    Use(row.path);
+    TypicalFolder(rig.folder);
+    AddDrive(0, MakerDrive("MTX5160E"));
+    row.answer(rig.ui);
+    bool used = false;
+    rig.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
+        used = true;
+        EXPECT_EQ(rig.ListEntries(view, IDC_DRIVE_COMBO).size(), 1u);
+    });
+    rig.ui.QueueClick(kMain, kIdCancel);
+
+    EXPECT_EQ(rig.Run(), kIdCancel);
+    EXPECT_THAT(rig.ui.Errors(), IsEmpty());
+    EXPECT_EQ(used, row.goesOn);
+    EXPECT_EQ(rig.ui.PendingActions(), row.goesOn ? 0u : 2u);
+    EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain, kCaution));
+    EXPECT_EQ(rig.ui.Dialogs()[1].result, row.goesOn ? kIdCancel : kIdOk);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CautionTest,
+    ::testing::Values(
+        CautionRow{"Aspi exit", Path::Aspi,
+                   [](HeadlessUserInterface& ui) { ui.QueueClick(kCaution, kIdOk); }, false},
+        CautionRow{"Aspi continue", Path::Aspi,
+                   [](HeadlessUserInterface& ui) { ui.QueueClick(kCaution, kIdCancel); }, true},
+        CautionRow{"Aspi escape", Path::Aspi,
+                   [](HeadlessUserInterface& ui) { ui.QueueEscape(kCaution); }, true},
+        CautionRow{"PassThrough exit", Path::PassThrough,
+                   [](HeadlessUserInterface& ui) { ui.QueueClick(kCaution, kIdOk); }, false},
+        CautionRow{"PassThrough continue", Path::PassThrough,
+                   [](HeadlessUserInterface& ui) { ui.QueueClick(kCaution, kIdCancel); }, true},
+        CautionRow{"PassThrough close box", Path::PassThrough,
+                   [](HeadlessUserInterface& ui) { ui.QueueCloseBox(kCaution); }, true}),
+    RowName<CautionRow>);
+
+// Without drives the NT family still shows the caution, then nothing: no message, empty lists,
+// the template's version and "Update" as it was.
+TEST_F(StartTest, PassThroughWithoutDrivesShowsTheCautionAndNoMessage) {
+    TypicalFolder(rig.folder);
+    ContinueThen([&](HeadlessDialogView& view) {
+        EXPECT_THAT(rig.ListEntries(view, IDC_DRIVE_COMBO), IsEmpty());
+        EXPECT_THAT(rig.ListEntries(view, IDC_SOURCE_COMBO), IsEmpty());
+        EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), kTemplateVersion);
+        EXPECT_TRUE(view.IsEnabled(IDC_UPDATE));
+    });
+    RunToEnd();
+    EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain, kCaution));
+    EXPECT_THAT(rig.messages.Texts(), IsEmpty());
+}
+
+// Over ASPI a search that finds nothing says so, disables "Update" and shows no caution; a
+// library that cannot be loaded has said why first.
+TEST_F(StartTest, AspiWithoutDrivesDisablesUpdateAndSaysSoWithoutCaution) {
+    struct Row {
+        const char* name;
+        bool libraryPresent;
+        bool otherVendorsDrive;
+        std::vector<std::string> messages;
+    };
+    const Row rows[] = {
+        {"empty bus", true, false, {kNoTargetDevice}},
+        {"only another vendor's drive", true, true, {kNoTargetDevice}},
+        {"no library", false, false, {"ASPI load error !", kNoTargetDevice}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        AppRig local;
+        local.platform.Set(kPlatformWindows9x);
+        TypicalFolder(local.folder);
+        local.layer.SetPresent(row.libraryPresent);
+        sim::DriveModel other = MakerDrive("DVD-ROM 16X");
+        other.vendor = "OTHERCO";
+        if (row.otherVendorsDrive)
+            local.AddAspiDrive(1, other);
+        local.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
+            EXPECT_FALSE(view.IsEnabled(IDC_UPDATE));
+            EXPECT_THAT(local.ListEntries(view, IDC_DRIVE_COMBO), IsEmpty());
+            EXPECT_THAT(local.ListEntries(view, IDC_SOURCE_COMBO), IsEmpty());
+            EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), kTemplateVersion);
+            EXPECT_FALSE(local.layer.Loaded());
+        });
+        local.ui.QueueClick(kMain, kIdCancel);
+        EXPECT_EQ(local.Run(), kIdCancel);
+        EXPECT_THAT(local.ui.Errors(), IsEmpty());
+        EXPECT_THAT(local.DialogsShown(), ElementsAre(kMain)) << "no caution";
+        EXPECT_THAT(local.messages.Texts(), ElementsAreArray(row.messages));
+        const RecordedMessageBox::Shown& last = local.messages.Boxes().back();
+        EXPECT_EQ(last.caption, kAppTitle);
+        EXPECT_EQ(last.icon, MessageIcon::Exclamation);
+    }
+}
+
+// A catalogue that cannot be loaded ends the Windows 9x start after its messages: no search, no
+// caution, empty lists, and "Update" left enabled. The drive list's own search has warned first,
+// under the platform's default title.
+TEST_F(StartTest, AspiCatalogueFailureStopsTheStartAfterItsMessages) {
+    struct Row {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> files;
+        std::vector<std::pair<std::string, std::string>> messages;  // caption, text
+    };
+    const std::string untitled = MessageBoxService::kUntitledCaption;
+    const Row rows[] = {
+        {"no image",
+         {{"tarvex.ini", Catalogue({{{"MTX5160E"}, {"1.1a MTX5160.BIN"}}})}},
+         {{untitled, kFirmwareNotFound}, {kAppTitle, kFirmwareNotFound}}},
+        {"no configuration file",
+         {{kImage, "image"}},
+         {{untitled, kConfigNotFound}, {kAppTitle, kConfigNotFound}}},
+        {"no device count",
+         {{kImage, "image"}, {"tarvex.ini", "[MAIN]\r\n"}},
+         {{kAppTitle, MissingKeyText("DEVICE_NUM")}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        AppRig local;
+        local.platform.Set(kPlatformWindows9x);
+        for (const auto& file : row.files)
+            local.folder.Add(file.first, file.second);
+        local.AddAspiDrive(1, MakerDrive("MTX5160E"));
+        local.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
+            EXPECT_TRUE(view.IsEnabled(IDC_UPDATE));
+            EXPECT_THAT(local.ListEntries(view, IDC_DRIVE_COMBO), IsEmpty());
+            EXPECT_THAT(local.ListEntries(view, IDC_SOURCE_COMBO), IsEmpty());
+            EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), kTemplateVersion);
+        });
+        local.ui.QueueClick(kMain, kIdCancel);
+        EXPECT_EQ(local.Run(), kIdCancel);
+        EXPECT_THAT(local.ui.Errors(), IsEmpty());
+        EXPECT_THAT(local.DialogsShown(), ElementsAre(kMain));
+        EXPECT_EQ(local.layer.LoadCount(), 0) << "no search over ASPI";
+        std::vector<std::pair<std::string, std::string>> shown;
+        for (const RecordedMessageBox::Shown& box : local.messages.Boxes())
+            shown.emplace_back(box.caption, box.text);
+        EXPECT_THAT(shown, ElementsAreArray(row.messages));
+    }
+}
+
+// The about item goes after a separator at the end of the system menu, unless string 101 is
+// empty; the command opens the about box whatever its low four bits, and every other system
+// command is the platform's.
+TEST_P(StartPathTest, SystemMenuOpensTheAboutBox) {
+    TypicalFolder(rig.folder);
+    AddDrive(0, MakerDrive("MTX5160E"));
+    rig.ui.QueueClick(kCaution, kIdCancel);
+    rig.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
+        rig.ui.Send(view.Handle(), kWmSysCommand, IDM_ABOUTBOX | 0x3, 0);
+    });
+    rig.ui.QueueClick(kAbout, kIdOk);
+    rig.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
+        rig.ui.Send(view.Handle(), kWmSysCommand, kScClose, 0);
+    });
+    EXPECT_EQ(rig.Run(), kIdCancel) << "the close command ends the dialog";
+    EXPECT_THAT(rig.ui.Errors(), IsEmpty());
+    EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain, kCaution, kAbout));
+    const DialogRecord& main = rig.ui.Dialogs()[0];
+    ASSERT_EQ(main.systemMenu.size(), 2u);
+    EXPECT_EQ(main.systemMenu[0].commandId, 0u) << "a separator first";
+    EXPECT_EQ(main.systemMenu[1].commandId, static_cast<unsigned>(IDM_ABOUTBOX));
+    EXPECT_EQ(main.systemMenu[1].text, rig.ui.LoadStringResource(IDS_ABOUTBOX));
+    EXPECT_FALSE(main.systemMenu[1].text.empty());
+}
+
+TEST_P(StartPathTest, EmptyAboutStringLeavesTheSystemMenuAlone) {
+    TypicalFolder(rig.folder);
+    AddDrive(0, MakerDrive("MTX5160E"));
+    rig.ui.ReplaceString(IDS_ABOUTBOX, "");
+    ContinueThen([](HeadlessDialogView&) {});
+    RunToEnd();
+    EXPECT_THAT(rig.ui.Dialogs()[0].systemMenu, IsEmpty());
+}
+
+// Icon 128 is the window's two icons and the dragged icon, and is drawn centred in the client
+// area while the window is minimised; otherwise the main dialog paints nothing of its own.
+TEST_P(StartPathTest, IconIsShownCentredWhileMinimised) {
+    TypicalFolder(rig.folder);
+    AddDrive(0, MakerDrive("MTX5160E"));
+    const IconHandle icon = rig.ui.LoadIconResource(IDR_MAINFRAME);
+    ASSERT_NE(icon, 0u);
+    size_t paintsBefore = 0;
+    rig.ui.QueueClick(kCaution, kIdCancel);
+    rig.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
+        paintsBefore = rig.ui.Dialogs()[0].paints.size();
+        EXPECT_EQ(static_cast<IconHandle>(rig.ui.Send(view.Handle(), kWmQueryDragIcon, 0, 0)),
+                  icon);
+        view.SetIconic(true);
+    });
+    rig.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
+        const std::vector<PaintRecord>& paints = rig.ui.Dialogs()[0].paints;
+        ASSERT_EQ(paints.size(), paintsBefore + 1);
+        const PixelSize client = rig.ui.ClientSize(view.Handle());
+        const PixelSize iconSize = rig.ui.SystemIconSize();
+        ASSERT_EQ(paints.back().icons.size(), 1u);
+        EXPECT_EQ(paints.back().icons[0].icon, icon);
+        EXPECT_EQ(paints.back().icons[0].x, (client.width - iconSize.width + 1) / 2);
+        EXPECT_EQ(paints.back().icons[0].y, (client.height - iconSize.height + 1) / 2);
+        EXPECT_THAT(paints.back().texts, IsEmpty());
+    });
+    rig.ui.QueueClick(kMain, kIdCancel);
+    RunToEnd();
+    EXPECT_EQ(paintsBefore, 0u) << "nothing is painted while the window is restored";
+    EXPECT_EQ(rig.ui.Dialogs()[0].bigIcon, icon);
+    EXPECT_EQ(rig.ui.Dialogs()[0].smallIcon, icon);
+    EXPECT_EQ(rig.ui.OpenPaints(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, StartPathTest, ::testing::Values(Path::Aspi, Path::PassThrough),
+                         PathName);
+
+// The application runs the main dialog once and then lets the program end.
+TEST_F(StartTest, ApplicationRunsTheMainDialogAndEnds) {
+    TypicalFolder(rig.folder);
+    rig.MapDrive('E', MakerDrive("MTX5160E"));
+    ContinueThen([](HeadlessDialogView&) {});
+    FirmwareUpdateApp app;
+    EXPECT_FALSE(app.InitInstance(rig.ui, rig.Services()));
+    EXPECT_THAT(rig.ui.Errors(), IsEmpty());
+    EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain, kCaution));
+    EXPECT_EQ(rig.ui.Dialogs()[0].result, kIdCancel);
+    EXPECT_EQ(rig.volumes.OpenHandles(), 0u) << "the drive list is gone with the dialog";
+}
+
+}  // namespace
+}  // namespace quillet::test

@@ -1,0 +1,492 @@
+// "Update" on both platform paths, through the real main dialog over simulated drives: the
+// version question, the start confirmation, the product code, the download with its wait cursor,
+// the beep, the completion notice or the failure message, and the progress bar afterwards.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "support/download_harness.h"
+#include "unit/app_fixture.h"
+
+namespace quillet::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+constexpr const char* kImage = "FW.BIN";
+constexpr uint32_t kProductCode = 0x123456;
+constexpr const char* kEjectDisc = "Eject the disc from the drive.";
+// A tagged image: the drive's section (MTX5160S) is the second one.
+constexpr uint32_t kFirstSection = 16384 + 100;
+constexpr uint32_t kDriveSection = 2 * 16384 + 7232;
+
+std::vector<std::string> WriteBuffers(const sim::SimulatedDrive& drive) {
+    std::vector<std::string> lines;
+    for (const std::string& line : JournalLines(drive)) {
+        if (line.rfind("3B", 0) == 0)
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+// The lines of a download of `length` bytes from `code` on, as the drive journals them.
+std::vector<std::string> ExpectedWriteBuffers(uint32_t code, uint32_t length, bool aspi) {
+    std::vector<std::string> lines;
+    uint32_t offset = code;
+    for (uint32_t left = length; left > 0;) {
+        const uint32_t data = left < 16384 ? left : 16384;
+        const uint32_t sent = (data + 2047) / 2048 * 2048;
+        lines.push_back(WriteBufferLine(offset, sent, aspi ? "none" : "out"));
+        offset += sent;
+        left -= data;
+    }
+    lines.push_back(WriteBufferLine(offset, 0, aspi ? "none" : "out"));
+    return lines;
+}
+
+TEST(FirmwareVersionTest, ComparesLettersWithoutCaseUpToTheCount) {
+    struct Row {
+        const char* drive;
+        const char* offered;
+        size_t count;
+        int sign;
+    };
+    const Row rows[] = {
+        {"1.0q", "1.0p", 4, 1},
+        {"1.0Q", "1.0q", 4, 0},
+        {"1.0p", "1.0Q", 4, -1},
+        {"1.0q", "1.0", 3, 0},
+        {"1.0q", "1.0", 4, 1},
+        {"1.0", "1.0q", 4, -1},
+        {"2.0a", "10.0", 0, 0},
+        {"", "", 4, 0},
+        {"1.0q", "1.0q ", 5, -1},
+        // Letters fold to lower case, so "Z" is above "[" although its code is below.
+        {"Z", "[", 1, 1},
+        {"1.1a", "1.0z", 4, 1},
+        {"1.0 ", "1.0q", 4, -1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.drive) + " vs " + row.offered + " over " +
+                     std::to_string(row.count));
+        const int result = CompareFirmwareVersions(row.drive, row.offered, row.count);
+        EXPECT_EQ((result > 0) - (result < 0), row.sign);
+    }
+}
+
+class UpdateFixture : public AppTest {
+protected:
+    // A drive of the tagged family and a catalogue that offers `entry` for it.
+    sim::SimulatedDrive& Prepare(const std::string& revision = "1.0q",
+                                 const std::string& entry = "1.1a FW.BIN") {
+        rig.folder.Add(
+            kImage, Section("MTX5160E", kFirstSection, 1) + Section("MTX5160S", kDriveSection, 2));
+        DeviceSection device{{"MTX5160E", "MTX5160S"}, {entry}, kProductCode};
+        rig.folder.Add("tarvex.ini", Catalogue({device}));
+        sim::DriveModel model = MakerDrive("MTX5160S", revision, kProductCode);
+        model.firmwareTag = {{'M', 'T', 'X', '5', '1', '6', '0', 'S'}};
+        return AddDrive(0, model);
+    }
+
+    // What the main dialog shows, to compare before and after a command.
+    struct Shown {
+        std::vector<std::string> drives;
+        std::vector<std::string> sources;
+        int drive;
+        int source;
+        std::string version;
+        bool updateEnabled;
+        int progress;
+    };
+    Shown Look(HeadlessDialogView& view) {
+        return Shown{rig.ListEntries(view, IDC_DRIVE_COMBO),
+                     rig.ListEntries(view, IDC_SOURCE_COMBO),
+                     rig.Selection(view, IDC_DRIVE_COMBO),
+                     rig.Selection(view, IDC_SOURCE_COMBO),
+                     view.Text(IDC_CURRENT_VERSION),
+                     view.IsEnabled(IDC_UPDATE),
+                     rig.ProgressPosition(view)};
+    }
+    void ExpectSame(const Shown& before, const Shown& after) {
+        EXPECT_EQ(after.drives, before.drives);
+        EXPECT_EQ(after.sources, before.sources);
+        EXPECT_EQ(after.drive, before.drive);
+        EXPECT_EQ(after.source, before.source);
+        EXPECT_EQ(after.version, before.version);
+        EXPECT_EQ(after.updateEnabled, before.updateEnabled);
+        EXPECT_EQ(after.progress, before.progress);
+    }
+
+    // Continues past the caution and presses "Update", keeping what the dialog showed before.
+    void PressUpdate(Shown& before) {
+        rig.ui.QueueClick(kCaution, kIdCancel);
+        rig.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) { before = Look(view); });
+        rig.ui.QueueClick(kMain, IDC_UPDATE);
+    }
+    // After the command: the dialog shows what it showed before, then "Close".
+    void ThenUnchanged(const Shown& before) {
+        rig.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) { ExpectSame(before, Look(view)); });
+        rig.ui.QueueClick(kMain, kIdCancel);
+    }
+};
+
+class UpdateTest : public UpdateFixture, public ::testing::WithParamInterface<Path> {
+protected:
+    UpdateTest() { Use(GetParam()); }
+};
+
+// A successful update sends the drive's image section from the product code on with the wait
+// cursor up, beeps, shows the completion notice and empties the bar; the dialog still shows the
+// version the drive had before, and nothing stays open.
+TEST_P(UpdateTest, SuccessSendsTheImageThenNotifiesAndResetsTheBar) {
+    sim::SimulatedDrive& drive = Prepare();
+    Shown before;
+    PressUpdate(before);
+    rig.ui.QueueClick(kStartConfirm, kIdOk);
+    rig.ui.QueueCheck(kCompletion, [&](HeadlessDialogView&) {
+        EXPECT_EQ(rig.ui.WaitCursorDepth(), 0) << "the wait cursor is gone before the notice";
+        EXPECT_THAT(rig.ui.Beeps(), ElementsAre(kBeepDefault));
+    });
+    rig.ui.QueueClick(kCompletion, kIdOk);
+    ThenUnchanged(before);
+    RunToEnd();
+
+    EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain, kCaution, kStartConfirm, kCompletion));
+    EXPECT_THAT(WriteBuffers(drive),
+                ElementsAreArray(ExpectedWriteBuffers(kProductCode, kDriveSection, Aspi())));
+    EXPECT_EQ(drive.ReceivedImage(), Padded(Section("MTX5160S", kDriveSection, 2)));
+    EXPECT_THAT(rig.messages.Texts(), IsEmpty());
+    EXPECT_EQ(rig.ui.WaitCursorShown(), 1);
+    EXPECT_EQ(before.version, "1.0q");
+    EXPECT_EQ(before.progress, 0);
+    EXPECT_FALSE(rig.layer.Loaded());
+    EXPECT_EQ(rig.volumes.OpenHandles(), 0u);
+    EXPECT_EQ(rig.folder.OpenFiles(), 0u);
+    EXPECT_EQ(rig.folder.OpenedPaths().size(), 1u);
+    EXPECT_GT(rig.clock.TotalSlept(), 0u) << "the drive was given its programming time";
+}
+
+// The old-version question comes only when the drive's version is the greater: over the entry's
+// first four characters on pass-through, over the version word's length on ASPI. Cancelling it
+// ends the command.
+struct QuestionRow {
+    const char* name;
+    Path path;
+    const char* drive;
+    const char* entry;
+    bool asks;
+};
+
+void PrintTo(const QuestionRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class VersionQuestionTest : public UpdateFixture,
+                            public ::testing::WithParamInterface<QuestionRow> {};
+
+TEST_P(VersionQuestionTest, AsksOnlyWhenTheDrivesVersionIsNewer) {
+    const QuestionRow& row = GetParam();
+    Use(row.path);
+    Prepare(row.drive, row.entry);
+    Shown before;
+    PressUpdate(before);
+    // Cancel whichever question comes first.
+    rig.ui.QueueClick(row.asks ? kOldVersion : kStartConfirm, kIdCancel);
+    ThenUnchanged(before);
+    RunToEnd();
+    EXPECT_THAT(rig.DialogsShown(),
+                ElementsAre(kMain, kCaution, row.asks ? kOldVersion : kStartConfirm));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, VersionQuestionTest,
+    ::testing::Values(
+        QuestionRow{"Aspi 1.0q over 1.0p", Path::Aspi, "1.0q", "1.0p FW.BIN", true},
+        QuestionRow{"PassThrough 1.0q over 1.0p", Path::PassThrough, "1.0q", "1.0p FW.BIN", true},
+        QuestionRow{"Aspi 1.0Q equals 1.0q", Path::Aspi, "1.0Q", "1.0q FW.BIN", false},
+        QuestionRow{"PassThrough 1.0Q equals 1.0q", Path::PassThrough, "1.0Q", "1.0q FW.BIN",
+                    false},
+        QuestionRow{"Aspi 1.0p under 1.0q", Path::Aspi, "1.0p", "1.0q FW.BIN", false},
+        QuestionRow{"PassThrough 1.0p under 1.0q", Path::PassThrough, "1.0p", "1.0q FW.BIN", false},
+        // The blank after a three-character version counts on pass-through only.
+        QuestionRow{"Aspi three character version", Path::Aspi, "1.0q", "1.0 FW.BIN", false},
+        QuestionRow{"PassThrough three character version", Path::PassThrough, "1.0q", "1.0 FW.BIN",
+                    true}),
+    RowName<QuestionRow>);
+
+// "Cancel" in either question leaves everything as it was: no beep, no wait cursor, nothing sent
+// to the drive, the library not loaded again, the lists and the bar untouched.
+TEST_P(UpdateTest, CancellingEitherQuestionChangesNothing) {
+    sim::SimulatedDrive& drive = Prepare("1.2a", "1.1a FW.BIN");
+    size_t journalAtStart = 0;
+    int loadsAtStart = 0;
+    Shown before;
+    PressUpdate(before);
+    rig.ui.QueueCheck(kOldVersion, [&](HeadlessDialogView&) {
+        journalAtStart = drive.Journal().size();
+        loadsAtStart = rig.layer.LoadCount();
+    });
+    rig.ui.QueueClick(kOldVersion, kIdCancel);
+    rig.ui.QueueClick(kMain, IDC_UPDATE);
+    rig.ui.QueueClick(kOldVersion, kIdOk);
+    rig.ui.QueueEscape(kStartConfirm);
+    ThenUnchanged(before);
+    RunToEnd();
+
+    EXPECT_THAT(rig.DialogsShown(),
+                ElementsAre(kMain, kCaution, kOldVersion, kOldVersion, kStartConfirm));
+    EXPECT_THAT(rig.ui.Beeps(), IsEmpty());
+    EXPECT_EQ(rig.ui.WaitCursorShown(), 0);
+    EXPECT_EQ(drive.Journal().size(), journalAtStart) << "nothing sent to the drive";
+    EXPECT_EQ(rig.layer.LoadCount(), loadsAtStart);
+    EXPECT_THAT(rig.folder.OpenedPaths(), IsEmpty());
+    EXPECT_THAT(rig.messages.Texts(), IsEmpty());
+}
+
+// A drive that is not one of the catalogue's, or a device without a usable PRODUCT_ID, gives no
+// product code: nothing is sent and nothing is beeped; over ASPI the strict reader has said why.
+TEST_P(UpdateTest, NoProductCodeEndsTheCommandBeforeTheDownload) {
+    rig.folder.Add(kImage, "image");
+    DeviceSection device{{"MTX5160E"}, {"1.1a FW.BIN"}};
+    device.hasProductId = false;
+    rig.folder.Add("tarvex.ini", Catalogue({device}));
+    sim::SimulatedDrive& drive = AddDrive(0, MakerDrive("MTX5160E"));
+    Shown before;
+    PressUpdate(before);
+    rig.ui.QueueClick(kStartConfirm, kIdOk);
+    ThenUnchanged(before);
+    RunToEnd();
+
+    EXPECT_THAT(WriteBuffers(drive), IsEmpty());
+    EXPECT_THAT(rig.ui.Beeps(), IsEmpty());
+    EXPECT_EQ(rig.ui.WaitCursorShown(), 0);
+    EXPECT_THAT(rig.folder.OpenedPaths(), IsEmpty());
+    if (Aspi())
+        EXPECT_THAT(rig.messages.Texts(), ElementsAre(MissingKeyText("DEVICE0:PRODUCT_ID")));
+    else
+        EXPECT_THAT(rig.messages.Texts(), IsEmpty());
+    EXPECT_FALSE(rig.layer.Loaded());
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, UpdateTest, ::testing::Values(Path::Aspi, Path::PassThrough),
+                         PathName);
+
+// A failed download has shown its own message; the NT family adds "This operation was
+// stopped!!" under "Error" with a stop icon, owned by the main dialog. Either way the command
+// beeps, shows no notice and empties the bar.
+struct FailureRow {
+    const char* name;
+    Path path;
+    bool disc;  // else the image is gone when "Update" is pressed
+    std::vector<std::string> messages;
+};
+
+void PrintTo(const FailureRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class FailureTest : public UpdateFixture, public ::testing::WithParamInterface<FailureRow> {};
+
+TEST_P(FailureTest, FailureMessagesFollowThePath) {
+    const FailureRow& row = GetParam();
+    Use(row.path);
+    sim::SimulatedDrive& drive = Prepare();
+    drive.SetDiscPresent(row.disc);
+    WindowHandle mainWindow = 0;
+    rig.ui.QueueClick(kCaution, kIdCancel);
+    rig.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
+        mainWindow = view.Handle();
+        if (!row.disc)
+            rig.folder.Remove(kImage);
+    });
+    rig.ui.QueueClick(kMain, IDC_UPDATE);
+    rig.ui.QueueClick(kStartConfirm, kIdOk);
+    rig.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
+        EXPECT_EQ(rig.ProgressPosition(view), 0);
+        EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), "1.0q");
+    });
+    rig.ui.QueueClick(kMain, kIdCancel);
+    RunToEnd();
+
+    EXPECT_THAT(rig.messages.Texts(), ElementsAreArray(row.messages));
+    if (!Aspi()) {
+        const RecordedMessageBox::Shown& last = rig.messages.Boxes().back();
+        EXPECT_EQ(last.caption, kOperationStoppedCaption);
+        EXPECT_EQ(last.icon, MessageIcon::Stop);
+        EXPECT_EQ(last.owner, mainWindow);
+    }
+    EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain, kCaution, kStartConfirm)) << "no notice";
+    EXPECT_THAT(rig.ui.Beeps(), ElementsAre(kBeepDefault));
+    EXPECT_EQ(rig.ui.WaitCursorDepth(), 0);
+    EXPECT_THAT(WriteBuffers(drive), IsEmpty());
+    EXPECT_EQ(drive.TrayOpen(), row.disc) << "the tray is opened for a disc";
+    EXPECT_EQ(rig.volumes.OpenHandles(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FailureTest,
+    ::testing::Values(
+        FailureRow{"Aspi disc", Path::Aspi, true, {kEjectDisc}},
+        FailureRow{"PassThrough disc", Path::PassThrough, true, {kEjectDisc, kOperationStopped}},
+        FailureRow{"Aspi image gone", Path::Aspi, false, {"Firmware file open error !"}},
+        FailureRow{"PassThrough image gone",
+                   Path::PassThrough,
+                   false,
+                   {"Firmware file open error !", kOperationStopped}}),
+    RowName<FailureRow>);
+
+// On pass-through the file name is the entry from its sixth character on, whatever the entry's
+// words are, and it is opened relative to the current directory.
+struct FileNameRow {
+    const char* name;
+    const char* entry;
+    const char* opened;
+    bool succeeds;
+};
+
+void PrintTo(const FileNameRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class PassThroughFileNameTest : public UpdateFixture,
+                                public ::testing::WithParamInterface<FileNameRow> {};
+
+TEST_P(PassThroughFileNameTest, FileNameStartsAtTheSixthCharacter) {
+    const FileNameRow& row = GetParam();
+    sim::SimulatedDrive& drive = Prepare("1.0a", row.entry);
+    Shown before;
+    PressUpdate(before);
+    rig.ui.QueueClick(kStartConfirm, kIdOk);
+    if (row.succeeds)
+        rig.ui.QueueClick(kCompletion, kIdOk);
+    ThenUnchanged(before);
+    RunToEnd();
+    EXPECT_THAT(rig.folder.OpenedPaths(), ElementsAre(row.opened));
+    EXPECT_EQ(drive.ImageComplete(), row.succeeds);
+    if (row.succeeds)
+        EXPECT_THAT(rig.messages.Texts(), IsEmpty());
+    else
+        EXPECT_THAT(rig.messages.Texts(),
+                    ElementsAre("Firmware file open error !", kOperationStopped));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PassThroughFileNameTest,
+    ::testing::Values(FileNameRow{"four character version", "1.1a FW.BIN", "FW.BIN", true},
+                      FileNameRow{"any separator", "1.1a_FW.BIN", "FW.BIN", true},
+                      FileNameRow{"three character version", "1.1 FW.BIN", "W.BIN", false},
+                      FileNameRow{"two blanks", "1.1a  FW.BIN", " FW.BIN", false}),
+    RowName<FileNameRow>);
+
+// On ASPI the image path is the firmware folder and the file-name word with exactly one
+// backslash between them, also at the root of a drive.
+struct FolderRow {
+    const char* name;
+    const char* directory;
+    const char* path;
+};
+
+void PrintTo(const FolderRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class AspiImagePathTest : public UpdateFixture, public ::testing::WithParamInterface<FolderRow> {};
+
+TEST_P(AspiImagePathTest, JoinsFolderAndNameWithOneBackslash) {
+    const FolderRow& row = GetParam();
+    rig.folder = MemoryFolder(row.directory);
+    Use(Path::Aspi);
+    sim::SimulatedDrive& drive = Prepare();
+    Shown before;
+    PressUpdate(before);
+    rig.ui.QueueClick(kStartConfirm, kIdOk);
+    rig.ui.QueueClick(kCompletion, kIdOk);
+    ThenUnchanged(before);
+    RunToEnd();
+    EXPECT_THAT(rig.folder.OpenedPaths(), ElementsAre(row.path));
+    EXPECT_TRUE(drive.ImageComplete());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, AspiImagePathTest,
+                         ::testing::Values(FolderRow{"folder", "C:\\QUILLET",
+                                                     "C:\\QUILLET\\FW.BIN"},
+                                           FolderRow{"root of a drive", "C:\\", "C:\\FW.BIN"}),
+                         RowName<FolderRow>);
+
+// With no drive or no entry selected, "Update" does nothing at all.
+struct NothingRow {
+    const char* name;
+    Path path;
+    bool drive;
+    bool catalogue;
+};
+
+void PrintTo(const NothingRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class NothingSelectedTest : public UpdateFixture,
+                            public ::testing::WithParamInterface<NothingRow> {};
+
+TEST_P(NothingSelectedTest, UpdateDoesNothing) {
+    const NothingRow& row = GetParam();
+    Use(row.path);
+    rig.folder.Add(kImage, "image");
+    if (row.catalogue)
+        rig.folder.Add("tarvex.ini", Catalogue({{{"CDRW"}, {"1.0a FW.BIN"}}}));
+    if (row.drive)
+        AddDrive(0, MakerDrive("MTX5160E"));
+    size_t messagesAtStart = 0;
+    if (!Aspi())
+        rig.ui.QueueClick(kCaution, kIdCancel);
+    rig.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
+        messagesAtStart = rig.messages.Boxes().size();
+        EXPECT_TRUE(view.IsEnabled(IDC_UPDATE));
+    });
+    rig.ui.QueueClick(kMain, IDC_UPDATE);
+    rig.ui.QueueClick(kMain, kIdCancel);
+    RunToEnd();
+    EXPECT_EQ(rig.messages.Boxes().size(), messagesAtStart);
+    EXPECT_EQ(rig.ui.Dialogs().back().templateId, Aspi() ? kMain : kCaution);
+    EXPECT_THAT(rig.ui.Beeps(), IsEmpty());
+    EXPECT_EQ(rig.ui.WaitCursorShown(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, NothingSelectedTest,
+    ::testing::Values(NothingRow{"PassThrough without drives", Path::PassThrough, false, true},
+                      NothingRow{"PassThrough without entries", Path::PassThrough, true, true},
+                      NothingRow{"Aspi without catalogue", Path::Aspi, true, false}),
+    RowName<NothingRow>);
+
+// When the ASPI library cannot be loaded for the update, its message is all: no download is
+// attempted without the entry points, nothing beeps and no notice follows.
+TEST_F(UpdateFixture, AspiLibraryThatWillNotLoadEndsTheCommand) {
+    Use(Path::Aspi);
+    sim::SimulatedDrive& drive = Prepare();
+    size_t journalAtStart = 0;
+    rig.ui.QueueClick(kCaution, kIdCancel);
+    rig.ui.QueueCheck(kMain, [&](HeadlessDialogView&) {
+        journalAtStart = drive.Journal().size();
+        rig.layer.SetPresent(false);
+    });
+    rig.ui.QueueClick(kMain, IDC_UPDATE);
+    rig.ui.QueueClick(kStartConfirm, kIdOk);
+    rig.ui.QueueClick(kMain, kIdCancel);
+    RunToEnd();
+    EXPECT_THAT(rig.messages.Texts(), ElementsAre("ASPI load error !"));
+    EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain, kCaution, kStartConfirm));
+    EXPECT_THAT(rig.ui.Beeps(), IsEmpty());
+    EXPECT_EQ(rig.ui.WaitCursorShown(), 0);
+    EXPECT_EQ(drive.Journal().size(), journalAtStart);
+    EXPECT_THAT(rig.folder.OpenedPaths(), IsEmpty());
+    EXPECT_EQ(rig.layer.CallsWhileUnloaded(), 0);
+}
+
+}  // namespace
+}  // namespace quillet::test
