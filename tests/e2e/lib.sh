@@ -120,6 +120,36 @@ use_japanese_fonts() {
         fail "cannot import the Japanese font replacements"
 }
 
+# Makes Quillet.exe see Windows VERSION: "win98" gives platform identifier 1 (the Windows 9x
+# family, so the program takes the ASPI path), "default" the prefix's own version (the NT family).
+# Only Quillet.exe is affected, not the driver.
+quillet_windows_version() {  # win98 | default
+    local key='HKCU\Software\Wine\AppDefaults\Quillet.exe'
+    if [ "$1" = default ]; then
+        "$QUILLET_WINE" reg delete "$key" /v Version /f </dev/null >/dev/null 2>&1 || true
+    else
+        "$QUILLET_WINE" reg add "$key" /v Version /d "$1" /f </dev/null >/dev/null 2>&1 ||
+            fail "cannot set the Windows version $1"
+    fi
+}
+
+# Writes the demo's sample files beside Quillet.exe (scripts/demo/make-folder.sh): tarvex.ini,
+# the images MTX5160.BIN and CDRW8432.BIN, and WNASPI32.CFG for the simulated bus.
+put_demo_folder() {
+    bash "$(dirname "${BASH_SOURCE[0]}")/../../scripts/demo/make-folder.sh" "$PROGRAM_DIR" \
+        >/dev/null || fail "cannot write the demo folder"
+}
+
+# Puts the simulated WNASPI32.DLL beside Quillet.exe (QUILLET_WNASPI32, else the one built beside
+# Quillet.exe) and has Wine load it rather than its own; it reads WNASPI32.CFG beside it and
+# writes its journals (Drive<n>.LOG) and received images (Drive<n>.IMG) there.
+use_simulated_aspi() {
+    local dll=${QUILLET_WNASPI32:-$BUILD_BIN/WNASPI32.DLL}
+    [ -f "$dll" ] || fail "no simulated WNASPI32.DLL at $dll"
+    cp "$dll" "$PROGRAM_DIR/WNASPI32.DLL"
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;wnaspi32=n"
+}
+
 # Converts a BMP taken by the driver into ARTIFACTS/<name>.png.
 keep_picture() {  # bmp name
     [ -s "$1" ] || fail "no picture was saved at $1"

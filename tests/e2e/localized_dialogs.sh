@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# The dialogs in each of the six languages: the real program's main dialog (its labels in the
-# language, caption and buttons in English), and through the program's own dialog classes and
-# resources (dialogshow) the start confirmation, the old-version question and the completion
-# notice, whose three painted lines are red and start at the second line; each ends with the
-# result its caller expects. The about box is the same in every language.
+# The dialogs in each of the six languages: the real program's main dialog after its caution
+# (its labels in the language, caption and buttons in English), and through the program's own
+# dialog classes and resources (dialogshow) the start confirmation, the old-version question and
+# the completion notice, whose three painted lines are red and start at the second line; each
+# ends with the result its caller expects. The about box is the same in every language.
 # shellcheck source=SCRIPTDIR/lib.sh
 source "$(dirname "$0")/lib.sh" "$@"
 
@@ -15,6 +15,8 @@ dialogshow=$(winpath "$BUILD_BIN/dialogshow.exe")
 quillet=$(winpath "$PROGRAM_DIR/Quillet.exe")
 folder=$(winpath "$PROGRAM_DIR")
 main_caption="KORVIN CD-R/RW Drive Firmware Update Utility for SCSI/E-IDE Model"
+# A catalogue and images beside the program, so its start shows no warning.
+put_demo_folder
 
 declare -A locale=(
     [english]=en_US.UTF-8 [german]=de_DE.UTF-8 [french]=fr_FR.UTF-8
@@ -53,7 +55,8 @@ for name in english german french italian spanish japanese; do
     lc=${locale[$name]}
 
     picture=$E2E_TMP/main_$name.bmp
-    driver_in "$lc" start "$quillet" "$folder" window "$main_caption" 60 caption text 2 \
+    driver_in "$lc" start "$quillet" "$folder" window QUILLET 60 click 2 \
+        window "$main_caption" 60 caption text 2 \
         text 1008 text 1000 text 1002 text 1003 shot "$(winpath "$picture")" click 2 \
         wait-exit 15 || fail "$name: the main dialog did not come up or did not close"
     keep_picture "$picture" "main_$name"

@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# The real program shows the main dialog, with its caption and every control where the template
-# puts it, and "Close" ends the program.
+# The real program shows the main dialog once the caution has been answered with "continue", with
+# its caption and every control where the template puts it, and "Close" ends the program. The
+# folder holds the demo's catalogue and images; the NT path finds no drive, so the lists stay
+# empty and the version static keeps its template text.
 # shellcheck source=SCRIPTDIR/lib.sh
 source "$(dirname "$0")/lib.sh" "$@"
 
 caption="KORVIN CD-R/RW Drive Firmware Update Utility for SCSI/E-IDE Model"
 picture=$E2E_TMP/main_dialog.bmp
 
+put_demo_folder
 e2e_log "starting Quillet.exe"
 driver start "$(winpath "$PROGRAM_DIR/Quillet.exe")" "$(winpath "$PROGRAM_DIR")" \
-    window "$caption" 60 caption text 2 text 1008 controls \
+    window QUILLET 60 click 2 window "$caption" 60 caption text 2 text 1008 controls \
     shot "$(winpath "$picture")" click 2 wait-exit 15 ||
     fail "the main dialog did not come up, or did not end on \"Close\""
 e2e_log "dialog read and closed"

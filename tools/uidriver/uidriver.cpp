@@ -25,6 +25,14 @@
 //                          least 0xC0, green and blue at most 0x40) and how many dark (all three
 //                          at most 0x40), as the screen shows them now; take a shot first, which
 //                          waits for the window to paint
+//   select ID INDEX        select entry INDEX (from 0) of drop-down list ID as the user's choice
+//                          does, telling the dialog (CBN_SELCHANGE), and wait until the dialog
+//                          has handled it; the dialog must not open a modal window meanwhile
+//   entries ID             print the number of entries of drop-down list ID, then each entry
+//                          on a line of its own
+//   position ID            print the position of progress bar ID
+//   snap FILE              save the current window's area as the screen shows it now, without
+//                          waiting for the window to paint: for a window that is busy
 //   escape                 press the Esc key in the current window
 //   close                  press the current window's close box
 //   screen FILE            save the whole screen as a 24-bit BMP file
@@ -38,6 +46,8 @@
 // control missing or disabled, program did not end, file not written); 2 for a malformed command
 // line. Every failure prints one line to stderr.
 #include <windows.h>
+// commctrl.h needs the types of windows.h.
+#include <commctrl.h>
 
 #include <cstdlib>
 #include <cwchar>
@@ -49,6 +59,8 @@ namespace {
 constexpr DWORD kPollMilliseconds = 50;
 // How long a message to the driven program may take before it counts as hung.
 constexpr UINT kMessageTimeoutMilliseconds = 5000;
+// How long a dialog may take to handle a list choice (it may read files or ask drives).
+constexpr UINT kHandlerTimeoutMilliseconds = 30000;
 // How often a start that failed with an internal error is tried, and the pause between tries.
 constexpr int kStartAttempts = 3;
 constexpr DWORD kStartRetryMilliseconds = 500;
@@ -134,6 +146,15 @@ int ParseId(const std::wstring& text) {
     long value = std::wcstol(text.c_str(), &end, 10);
     if (text.empty() || *end != L'\0' || value < 0 || value > 0xFFFF) {
         Exit(kUsage, L"not a control id: " + Quoted(text));
+    }
+    return static_cast<int>(value);
+}
+
+int ParseIndex(const std::wstring& text) {
+    wchar_t* end = nullptr;
+    long value = std::wcstol(text.c_str(), &end, 10);
+    if (text.empty() || *end != L'\0' || value < 0 || value > 0xFFFF) {
+        Exit(kUsage, L"not a list index: " + Quoted(text));
     }
     return static_cast<int>(value);
 }
@@ -357,6 +378,50 @@ public:
         Print(std::to_wstring(red) + L"\t" + std::to_wstring(dark));
     }
 
+    void Select(int id, int index) {
+        HWND list = Control(id);
+        LRESULT selected = static_cast<LRESULT>(
+            Query(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0, kMessageTimeoutMilliseconds));
+        if (selected != index) {
+            Fail(L"list " + std::to_wstring(id) + L" has no entry " + std::to_wstring(index));
+        }
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutW(CurrentWindow(), WM_COMMAND,
+                                 MAKEWPARAM(static_cast<WORD>(id), CBN_SELCHANGE),
+                                 reinterpret_cast<LPARAM>(list), SMTO_ABORTIFHUNG,
+                                 kHandlerTimeoutMilliseconds, &result)) {
+            Fail(L"the window did not handle the choice in list " + std::to_wstring(id));
+        }
+    }
+
+    void PrintEntries(int id) {
+        HWND list = Control(id);
+        LRESULT count = static_cast<LRESULT>(Query(list, CB_GETCOUNT, 0, 0));
+        if (count < 0) {
+            Fail(L"control " + std::to_wstring(id) + L" is not a list");
+        }
+        Print(std::to_wstring(count));
+        for (LRESULT i = 0; i < count; ++i) {
+            WPARAM index = static_cast<WPARAM>(i);
+            LRESULT length = static_cast<LRESULT>(Query(list, CB_GETLBTEXTLEN, index, 0));
+            std::wstring text(length > 0 ? static_cast<size_t>(length) + 1 : 1, L'\0');
+            LRESULT copied = static_cast<LRESULT>(
+                Query(list, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(&text[0])));
+            text.resize(copied > 0 && copied < length + 1 ? static_cast<size_t>(copied) : 0);
+            Print(EscapeLineBreaks(text));
+        }
+    }
+
+    void PrintPosition(int id) {
+        Print(std::to_wstring(static_cast<LRESULT>(Query(Control(id), PBM_GETPOS, 0, 0))));
+    }
+
+    void SaveWindowAsShown(const std::wstring& file) {
+        RECT area = {};
+        GetWindowRect(CurrentWindow(), &area);
+        SaveScreenArea(area, file);
+    }
+
     // What the Esc key and the close box do to a dialog.
     void PressEscape() {
         HWND target = CurrentWindow();
@@ -425,6 +490,17 @@ private:
                                  kMessageTimeoutMilliseconds, &result)) {
             Fail(L"the window does not respond");
         }
+    }
+
+    // One message to a control of the driven program and its answer.
+    static DWORD_PTR Query(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
+                           UINT limit = kMessageTimeoutMilliseconds) {
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutW(control, message, wParam, lParam, SMTO_ABORTIFHUNG, limit,
+                                 &result)) {
+            Fail(L"control " + std::to_wstring(GetDlgCtrlID(control)) + L" does not respond");
+        }
+        return result;
     }
 
     // WM_GETTEXT rather than GetWindowText: only the message gives a control's text across
@@ -588,6 +664,15 @@ int wmain(int argc, wchar_t** argv) {
             int y = ParseNumber(arguments.Take(step));
             int width = ParseNumber(arguments.Take(step));
             driver.PrintInk(x, y, width, ParseNumber(arguments.Take(step)));
+        } else if (step == L"select") {
+            int id = ParseId(arguments.Take(step));
+            driver.Select(id, ParseIndex(arguments.Take(step)));
+        } else if (step == L"entries") {
+            driver.PrintEntries(ParseId(arguments.Take(step)));
+        } else if (step == L"position") {
+            driver.PrintPosition(ParseId(arguments.Take(step)));
+        } else if (step == L"snap") {
+            driver.SaveWindowAsShown(arguments.Take(step));
         } else if (step == L"escape") {
             driver.PressEscape();
         } else if (step == L"close") {
