@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
-# Runs Quillet under Wine in a demo folder. With a display the window opens for you; without one
-# the program runs under Xvfb, a scripted walk takes screenshots, and the script says where they are.
+# Runs Quillet under Wine as on Windows 98 in a demo folder: the sample catalogue and images of
+# scripts/demo/make-folder.sh, and the simulated WNASPI32.DLL serving two of the maker's drives
+# (MTX5160E, a tagged model, and CDRW-8432) and one drive of another vendor. With a display the
+# window opens for you; without one the program runs under Xvfb, a scripted walk goes through a
+# whole update of the MTX5160E, and the script says where the pictures and the drive journals are
+# and prints what the drive received.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -14,40 +18,45 @@ winbuild=$build/win32
 [ "$QUILLET_WINE_ARCH" = i686 ] || winbuild=$build/win64
 cmake -S . -B "$winbuild" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/$QUILLET_WINE_TOOLCHAIN" >/dev/null
-cmake --build "$winbuild" --target Quillet uidriver
+cmake --build "$winbuild" --target Quillet uidriver wnaspi32
 
 demo=$build/demo
 folder=$demo/folder
 artefacts=$demo/artefacts
 rm -rf "$folder" "$artefacts"
 mkdir -p "$folder" "$artefacts"
-cp "$winbuild/bin/Quillet.exe" "$folder/"
+scripts/demo/make-folder.sh "$folder"
+cp "$winbuild/bin/Quillet.exe" "$winbuild/bin/WNASPI32.DLL" "$folder/"
 
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all
+# The simulated WNASPI32.DLL beside the program, never Wine's own.
+export WINEDLLOVERRIDES="mscoree,mshtml=;wnaspi32=n"
 export WINEPREFIX=${QUILLET_DEMO_WINEPREFIX:-$demo/wineprefix}
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "demo: preparing a Wine prefix in $WINEPREFIX (once)"
     "$QUILLET_WINE" wineboot -i >/dev/null 2>&1
     "$QUILLET_WINESERVER" -w
 fi
+# Windows 98 for Quillet.exe alone: platform identifier 1, so the program takes the ASPI path.
+"$QUILLET_WINE" reg add 'HKCU\Software\Wine\AppDefaults\Quillet.exe' /v Version /d win98 /f \
+    >/dev/null 2>&1
+# The notices are painted in a Japanese face in every language; the IPA fonts stand in for it.
+fonts=$demo/japanese-fonts.reg
+{
+    printf '\xff\xfe'
+    printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+        '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+        '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ Ｐ明朝"="IPAPMincho"' | iconv -f UTF-8 -t UTF-16LE
+} >"$fonts"
+"$QUILLET_WINE" regedit /S "$(scripts/demo/walk.sh --winpath "$fonts")" >/dev/null 2>&1 || true
+"$QUILLET_WINESERVER" -w
 
 if [ -n "${DISPLAY:-}" ]; then
-    echo "demo: starting Quillet in $folder"
+    echo "demo: starting Quillet in $folder (drive journals: Drive<n>.LOG there)"
     cd "$folder" && exec "$QUILLET_WINE" Quillet.exe
 fi
 
 # No display: a scripted walk under Xvfb.
-# The Windows form of a Unix path, through Wine's drive Z: (the Unix root).
-winpath() {
-    local path
-    path=$(realpath -m "$1")
-    printf 'Z:%s' "${path//\//\\}"
-}
-xvfb-run -a -s "-screen 0 1024x768x24" "$QUILLET_WINE" "$(winpath "$winbuild/bin/uidriver.exe")" \
-    start "$(winpath "$folder/Quillet.exe")" "$(winpath "$folder")" \
-    window "KORVIN CD-R/RW Drive Firmware Update Utility for SCSI/E-IDE Model" 30 \
-    caption text 1000 text 1004 shot "$(winpath "$artefacts/main-dialog.bmp")" \
-    click 2 wait-exit 15
-convert "$artefacts/main-dialog.bmp" "$artefacts/main-dialog.png" && rm -f "$artefacts/main-dialog.bmp"
+xvfb-run -a -s "-screen 0 1024x768x24" \
+    scripts/demo/walk.sh "$winbuild/bin/uidriver.exe" "$folder" "$artefacts"
 "$QUILLET_WINESERVER" -k >/dev/null 2>&1 || true
-echo "demo: screenshots in $artefacts"

@@ -28,6 +28,8 @@ readonly mtx_s_length=50000
 readonly cdrw_length=70000
 
 ord() { printf '%d' "'$1"; }
+# The character of a byte value: its octal escape is the format printf turns into the byte.
+# shellcheck disable=SC2059
 chr() { printf "\\$(printf '%03o' "$1")"; }
 
 encode_product_id() {  # code
