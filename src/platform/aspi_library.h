@@ -40,9 +40,10 @@ public:
     void Free() override;
 
 private:
-    void* module_ = nullptr;
-    void (*getSupportInfo_)() = nullptr;
-    void (*sendCommand_)() = nullptr;
+    // Unused where the platform has no such library.
+    [[maybe_unused]] void* module_ = nullptr;
+    [[maybe_unused]] void (*getSupportInfo_)() = nullptr;
+    [[maybe_unused]] void (*sendCommand_)() = nullptr;
 };
 
 }  // namespace quillet
