@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "device/scsi.h"
+
 namespace quillet {
 
 // SRB_Cmd
@@ -118,5 +120,16 @@ static_assert(!kPinnedLayout || offsetof(SrbExecScsiCommand, SenseArea) + 12 == 
 static_assert(!kPinnedLayout || sizeof(SrbAbort) == 12, "SC_ABORT_SRB is 12 bytes");
 static_assert(offsetof(SrbAbort, SRB_HaId) == 2, "");
 static_assert(offsetof(SrbAbort, SRB_ToAbort) == 8, "");
+
+// A zero-filled execute request addressed to one drive (host adapter, target, LUN); the caller
+// fills in the command.
+inline SrbExecScsiCommand AddressedExecBlock(const DriveAddress& address) {
+    SrbExecScsiCommand block{};
+    block.SRB_Cmd = kSrbExecScsiCommand;
+    block.SRB_HaId = static_cast<uint8_t>(address.hostAdapter);
+    block.SRB_Target = static_cast<uint8_t>(address.target);
+    block.SRB_Lun = static_cast<uint8_t>(address.lun);
+    return block;
+}
 
 }  // namespace quillet

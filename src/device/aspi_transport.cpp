@@ -166,10 +166,7 @@ bool AspiTransport::Execute(const DriveAddress& address, ScsiRequest& request) {
 
     auto pending = std::make_unique<PendingRequest>();
     SrbExecScsiCommand& block = pending->block;
-    block.SRB_Cmd = kSrbExecScsiCommand;
-    block.SRB_HaId = static_cast<uint8_t>(address.hostAdapter);
-    block.SRB_Target = static_cast<uint8_t>(address.target);
-    block.SRB_Lun = static_cast<uint8_t>(address.lun);
+    block = AddressedExecBlock(address);
     block.SRB_Flags = DirectionFlags(request.direction);
     const bool hasData = request.data != nullptr && request.dataLength > 0;
     if (hasData) {

@@ -107,11 +107,7 @@ int FirmwareDownload::AspiSteps(AspiTransport& transport, const DriveAddress& ad
     }
 
     SrbExecScsiCommand& block = transport.WriteBufferBlock();
-    block = SrbExecScsiCommand{};
-    block.SRB_Cmd = kSrbExecScsiCommand;
-    block.SRB_HaId = static_cast<uint8_t>(address.hostAdapter);
-    block.SRB_Target = static_cast<uint8_t>(address.target);
-    block.SRB_Lun = static_cast<uint8_t>(address.lun);
+    block = AddressedExecBlock(address);
     block.SRB_SenseLen = kWriteBufferSenseLength;
     block.SRB_CDBLen = kWriteBufferCdbLength;
     block.CDBByte[0] = kOpWriteBuffer;

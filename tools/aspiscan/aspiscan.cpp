@@ -43,11 +43,7 @@ constexpr uint32_t kBlockSize = 16384;
 bool WriteBuffer(AspiTransport& transport, const DriveAddress& address, uint32_t offset,
                  uint32_t length) {
     SrbExecScsiCommand& block = transport.WriteBufferBlock();
-    block = SrbExecScsiCommand{};
-    block.SRB_Cmd = kSrbExecScsiCommand;
-    block.SRB_HaId = static_cast<uint8_t>(address.hostAdapter);
-    block.SRB_Target = static_cast<uint8_t>(address.target);
-    block.SRB_Lun = static_cast<uint8_t>(address.lun);
+    block = AddressedExecBlock(address);
     block.SRB_Flags = length > 0 ? kSrbDirectionOut : kSrbNoTransfer;
     block.SRB_BufLen = length;
     block.SRB_BufPointer = length > 0 ? transport.TransferBuffer() : nullptr;
