@@ -9,10 +9,8 @@ source "$(dirname "$0")/lib.sh" "$@"
 main="KORVIN CD-R/RW Drive Firmware Update Utility for SCSI/E-IDE Model"
 dialogshow=$(winpath "$BUILD_BIN/dialogshow.exe")
 folder=$(winpath "$PROGRAM_DIR")
-put_demo_folder
-cdrw_id=$(grep -A5 '^\[DEVICE1\]' "$PROGRAM_DIR/tarvex.ini" | sed -n 's/^PRODUCT_ID=\(.*\)\r$/\1/p')
-[ -n "$cdrw_id" ] || fail "no PRODUCT_ID for the CDRW-8432 in the demo catalogue"
-rm -f "$PROGRAM_DIR"/*.BIN "$PROGRAM_DIR/tarvex.ini"
+# The product code of the simulated CDRW-8432, as a PRODUCT_ID.
+cdrw_id=$(bash "$(dirname "$0")/../../scripts/demo/make-folder.sh" --encode 0x340000)
 image=$E2E_TMP/image.bin
 head -c 70000 < <(yes 'CDRW-8432 firmware behind a name outside ASCII ') >"$image"
 
@@ -27,10 +25,10 @@ while read -r language locale codepage name; do
     driver_in "$locale" start-with "$dialogshow" main-nt "$folder" window QUILLET 60 click 2 \
         window "$main" 30 entries 1006 entries 1007 click 1008 dialog 1009,1010 30 click 1 ||
         fail "$language: the update did not start"
-    expect_equal "$language: lists" "1|F:KORVIN   CDRW-8432       |1|1.2b $name" \
+    expect_equal "$language: lists" "1|F:  KORVIN  CDRW-8432       |1|1.2b $name" \
         "${DRIVER_OUT[0]}|${DRIVER_OUT[1]}|${DRIVER_OUT[2]}|${DRIVER_OUT[3]}"
     # Completion, then close the main dialog; no "Firmware file open error !" on the way.
-    driver_in "$locale" dialog 1 120 click 1 window "$main" 10 click 2 wait-exit 15 ||
+    driver_in "$locale" dialog 1 120 click 1 window "$main" 10 click 2 wait-exit 60 ||
         fail "$language: the update did not complete"
     expect_equal "$language: exit code (download complete)" "0" "${DRIVER_OUT[-1]}"
     cmp -s "$image" "$PROGRAM_DIR/RECEIVED.IMG" ||
