@@ -16,10 +16,12 @@ cmake --build "$build/native" -j "$jobs"
 ctest --test-dir "$build/native" -j "$jobs" --output-on-failure --timeout 300 \
     | tee "$build/native-ctest.log" | grep -v -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed'
 
-echo "== Windows (i686) build =="
+echo "== Windows (i686) build: the product =="
 cmake -S . -B "$build/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
 cmake --build "$build/win32" -j "$jobs"
+echo "== the product's imports against Windows 98 and NT 4.0 =="
+ctest --test-dir "$build/win32" -L host --output-on-failure | tee "$build/imports-ctest.log"
 
 # shellcheck source=wine-env.sh
 source scripts/wine-env.sh
@@ -30,6 +32,12 @@ if [ "$QUILLET_WINE_ARCH" != i686 ]; then
         -DCMAKE_TOOLCHAIN_FILE="$root/$QUILLET_WINE_TOOLCHAIN" >/dev/null
     cmake --build "$build/win64" -j "$jobs"
     winbuild=$build/win64
+else
+    # The product build runs the end-to-end tests; GoogleTest needs the posix-thread compilers,
+    # so the unit tests for Windows come from a build of their own.
+    cmake -S . -B "$build/win32-tests" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DQUILLET_MINGW_THREADS=posix >/dev/null
+    cmake --build "$build/win32-tests" -j "$jobs" --target quillet_tests
 fi
 
 echo "== Windows tests under Wine ($QUILLET_WINE_ARCH) =="
@@ -51,9 +59,16 @@ trap cleanup EXIT
 xvfb-run -a -s "-screen 0 1024x768x24" \
     ctest --test-dir "$winbuild" --output-on-failure --timeout 600 \
     | tee "$build/windows-ctest.log"
+if [ -d "$build/win32-tests" ] && [ "$winbuild" = "$build/win32" ]; then
+    xvfb-run -a -s "-screen 0 1024x768x24" \
+        ctest --test-dir "$build/win32-tests" -R unit_tests_under_wine --output-on-failure \
+        --timeout 600 | tee "$build/windows-unit-ctest.log"
+fi
 
 native=$(grep -E 'tests passed' "$build/native-ctest.log" | tail -1)
 windows=$(grep -E 'tests passed' "$build/windows-ctest.log" | tail -1)
+imports=$(grep -E 'tests passed' "$build/imports-ctest.log" | tail -1)
 echo "native: $native"
+echo "product imports (i686): $imports"
 echo "windows ($QUILLET_WINE_ARCH under Wine): $windows"
 echo "artefacts: $QUILLET_ARTIFACTS"

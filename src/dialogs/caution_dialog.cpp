@@ -5,7 +5,6 @@
 #include "dialogs/notice_paint.h"
 #include "res/resource.h"
 #include "ui/paint.h"
-#include "ui/text.h"
 
 namespace quillet {
 
@@ -23,9 +22,10 @@ void CautionDialog::OnPaint() {
     context.SetTextColour(kNoticeRed);
     Font font(Ui(), NoticeFont(kPoints, context.PixelsPerInchY()));
     FontSelection selection(context, font);
-    std::u16string mask = Utf8ToUtf16(Ui().LoadStringResource(IDS_CAUTION_MASK));
+    // Digits are single bytes in every code page.
+    std::string mask = Ui().LoadStringResource(IDS_CAUTION_MASK);
     for (int line = 0; line < kLineCount; ++line) {
-        bool red = static_cast<std::size_t>(line) < mask.size() && mask[line] == u'1';
+        bool red = static_cast<std::size_t>(line) < mask.size() && mask[line] == '1';
         context.SetTextColour(red ? kNoticeRed : kNoticeBlack);
         context.WriteText(kLineX, kLinePitch * line, Ui().LoadStringResource(IDS_CAUTION_1 + line));
     }

@@ -35,8 +35,8 @@ public:
     }
 };
 
-// Real boxes on Windows (MessageBoxW; texts are UTF-8, or the ANSI code page when they are not
-// valid UTF-8). Elsewhere the box is written to the standard error stream and answered OK.
+// Real boxes on Windows (MessageBoxA; texts are in the user's ANSI code page). Elsewhere the box is
+// written to the standard error stream and answered OK.
 class SystemMessageBox : public MessageBoxService {
 public:
     explicit SystemMessageBox(std::string applicationTitle)

@@ -1,4 +1,5 @@
-// UTF-8 and UTF-16 conversions for texts that cross into the window system and the resources.
+// UTF-8 and UTF-16 conversions for the texts of the compiled resources, which the headless backend
+// reads into its code page (UTF-8).
 #pragma once
 
 #include <string>

@@ -29,7 +29,7 @@ constexpr Colour Rgb(unsigned red, unsigned green, unsigned blue) {
 }
 
 // The description of a font to create, field for field the platform's LOGFONT. The face name is
-// UTF-8 and at most 31 characters reach the platform.
+// in the user's code page and at most 31 bytes of it (whole characters) reach the platform.
 struct LogFont {
     int height = 0;
     int width = 0;
@@ -65,7 +65,7 @@ public:
     virtual int SetBackgroundMode(int mode) = 0;
     virtual Colour SetTextColour(Colour colour) = 0;
     virtual GdiHandle SelectObject(GdiHandle object) = 0;
-    // Draws `text` (UTF-8) as one line, its top left corner at (x, y) client pixels.
+    // Draws `text` (the user's code page) as one line, its top left corner at (x, y) client pixels.
     virtual bool WriteText(int x, int y, const std::string& text) = 0;
     virtual bool DrawIcon(int x, int y, IconHandle icon) = 0;
     // The platform's device context of this paint, as a message parameter (WM_ICONERASEBKGND
@@ -84,7 +84,7 @@ public:
     virtual void EndDialog(WindowHandle dialog, int result) = 0;
     virtual WindowHandle GetDlgItem(WindowHandle dialog, int id) = 0;
 
-    // Messages. Texts travel as UTF-8 and reach the window system as UTF-16; ReceiveText asks
+    // Messages. Texts travel as bytes of the user's code page, unchanged; ReceiveText asks
     // the length with `lengthMessage`, then the text with `textMessage` (both with `wParam`) and
     // returns "" when the window reports an error.
     virtual MessageResult Send(WindowHandle window, unsigned message, MessageWParam wParam,

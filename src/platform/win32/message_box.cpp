@@ -8,34 +8,6 @@ namespace quillet {
 
 namespace {
 
-// The program's texts are UTF-8; a text that is not valid UTF-8 came from the ANSI side (a file
-// name, a configuration value) and is read in the ANSI code page.
-std::wstring Widen(const std::string& text) {
-    if (text.empty())
-        return std::wstring();
-    int size = static_cast<int>(text.size());
-    UINT codePage = CP_UTF8;
-    int length =
-        ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
-    if (length == 0) {
-        codePage = CP_ACP;
-        length = ::MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
-    }
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(codePage, 0, text.data(), size, &wide[0], length);
-    return wide;
-}
-
-std::string Narrow(const std::wstring& text) {
-    if (text.empty())
-        return std::string();
-    int size = static_cast<int>(text.size());
-    int length = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, &narrow[0], length, nullptr, nullptr);
-    return narrow;
-}
-
 UINT IconStyle(MessageIcon icon) {
     switch (icon) {
         case MessageIcon::Stop:
@@ -57,9 +29,9 @@ UINT IconStyle(MessageIcon icon) {
 MessageButton SystemMessageBox::Show(const std::string& text, const std::string& caption,
                                      MessageIcon icon, bool taskModal, WindowHandle owner) {
     UINT style = MB_OK | IconStyle(icon) | (taskModal ? MB_TASKMODAL : 0);
-    int pressed =
-        ::MessageBoxW(reinterpret_cast<HWND>(owner), Widen(text).c_str(),
-                      Widen(caption.empty() ? applicationTitle_ : caption).c_str(), style);
+    // Texts are in the user's ANSI code page, as the system hands them to the program.
+    int pressed = ::MessageBoxA(reinterpret_cast<HWND>(owner), text.c_str(),
+                                (caption.empty() ? applicationTitle_ : caption).c_str(), style);
     return pressed == 0 ? MessageButton::Cancel : static_cast<MessageButton>(pressed);
 }
 
@@ -67,29 +39,33 @@ MessageButton SystemMessageBox::ShowUntitled(const std::string& text, MessageIco
                                              bool taskModal, WindowHandle owner) {
     // No caption: the system puts its own word for "Error" in the title bar.
     UINT style = MB_OK | IconStyle(icon) | (taskModal ? MB_TASKMODAL : 0);
-    int pressed = ::MessageBoxW(reinterpret_cast<HWND>(owner), Widen(text).c_str(), nullptr, style);
+    int pressed = ::MessageBoxA(reinterpret_cast<HWND>(owner), text.c_str(), nullptr, style);
     return pressed == 0 ? MessageButton::Cancel : static_cast<MessageButton>(pressed);
 }
 
 std::string ProgramTitle() {
-    std::vector<wchar_t> path(MAX_PATH);
+    std::vector<char> path(MAX_PATH);
     DWORD length = 0;
     for (;;) {
-        length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        length = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length == 0)
             return std::string();
         if (length < path.size())
             break;
         path.resize(path.size() * 2);
     }
-    std::wstring name(path.data(), length);
-    std::size_t slash = name.find_last_of(L"\\/");
-    if (slash != std::wstring::npos)
-        name.erase(0, slash + 1);
-    std::size_t dot = name.find_last_of(L'.');
-    if (dot != std::wstring::npos && dot > 0)
+    std::string name(path.data(), length);
+    // A trail byte of a double-byte character can equal '\\'; walk the characters, not the bytes.
+    std::size_t base = 0;
+    for (const char* at = name.c_str(); *at; at = ::CharNextA(at)) {
+        if (*at == '\\' || *at == '/')
+            base = static_cast<std::size_t>(at - name.c_str()) + 1;
+    }
+    name.erase(0, base);
+    std::size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0)
         name.erase(dot);
-    return Narrow(name);
+    return name;
 }
 
 }  // namespace quillet

@@ -10,7 +10,7 @@ int SignedParam(MessageWParam wParam) {
 }
 
 MessageResult ComboMessage(HeadlessWindow& list, unsigned message, MessageWParam wParam,
-                           const std::u16string* textIn, std::u16string* textOut) {
+                           const std::string* textIn, std::string* textOut) {
     int count = static_cast<int>(list.entries.size());
     int index = SignedParam(wParam);
     bool valid = index >= 0 && index < count;
@@ -129,10 +129,10 @@ MessageResult ProgressMessage(HeadlessWindow& bar, unsigned message, MessageWPar
 }  // namespace
 
 MessageResult WindowTextMessage(HeadlessWindow& window, unsigned message, MessageWParam wParam,
-                                const std::u16string* textIn, std::u16string* textOut) {
+                                const std::string* textIn, std::string* textOut) {
     switch (message) {
         case kWmSetText:
-            window.text = textIn ? *textIn : std::u16string();
+            window.text = textIn ? *textIn : std::string();
             return 1;
         case kWmGetTextLength:
             return static_cast<MessageResult>(window.text.size());
@@ -151,8 +151,8 @@ MessageResult WindowTextMessage(HeadlessWindow& window, unsigned message, Messag
 }
 
 MessageResult ControlMessage(HeadlessWindow& control, unsigned message, MessageWParam wParam,
-                             MessageLParam lParam, const std::u16string* textIn,
-                             std::u16string* textOut) {
+                             MessageLParam lParam, const std::string* textIn,
+                             std::string* textOut) {
     switch (control.kind) {
         case HeadlessKind::ComboBox:
             return ComboMessage(control, message, wParam, textIn, textOut);

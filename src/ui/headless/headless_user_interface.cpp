@@ -8,7 +8,6 @@
 #include "ui/dialog.h"
 #include "ui/headless/headless_window.h"
 #include "ui/paint.h"
-#include "ui/text.h"
 
 namespace quillet {
 
@@ -138,7 +137,7 @@ WindowHandle HeadlessDialogView::Handle() const {
 }
 
 std::string HeadlessDialogView::Caption() const {
-    return Utf16ToUtf8(window_.text);
+    return window_.text;
 }
 
 WindowHandle HeadlessDialogView::Item(int id) const {
@@ -241,7 +240,7 @@ HeadlessWindow* HeadlessUserInterface::CreateDialogWindow(Dialog& dialog,
     window.dialog = &dialog;
     window.style = layout.style;
     window.enabled = (layout.style & kWsDisabled) == 0;
-    window.text = Utf8ToUtf16(layout.title);
+    window.text = layout.title;
     window.widthUnits = layout.width;
     window.heightUnits = layout.height;
     for (const DialogItemTemplate& item : layout.items) {
@@ -253,7 +252,7 @@ HeadlessWindow* HeadlessUserInterface::CreateDialogWindow(Dialog& dialog,
         control.style = item.style;
         control.enabled = (item.style & kWsDisabled) == 0;
         if (!item.title.IsOrdinal())
-            control.text = Utf8ToUtf16(item.title.text);
+            control.text = item.title.text;
         window.children.push_back(&control);
     }
     return &window;
@@ -319,7 +318,7 @@ int HeadlessUserInterface::RunModal(Dialog& dialog, WindowHandle) {
         child->destroyed = true;
     dialog.DetachWindow();
     DialogRecord& done = RecordOf(*window);
-    done.caption = Utf16ToUtf8(window->text);
+    done.caption = window->text;
     done.result = window->result;
     return window->result;
 }
@@ -386,8 +385,7 @@ void HeadlessUserInterface::Fail(HeadlessWindow& dialog, const std::string& erro
 
 MessageResult HeadlessUserInterface::Deliver(HeadlessWindow& window, unsigned message,
                                              MessageWParam wParam, MessageLParam lParam,
-                                             const std::u16string* textIn,
-                                             std::u16string* textOut) {
+                                             const std::string* textIn, std::string* textOut) {
     if (window.destroyed)
         return 0;
     if (window.kind != HeadlessKind::Dialog)
@@ -404,8 +402,8 @@ MessageResult HeadlessUserInterface::Deliver(HeadlessWindow& window, unsigned me
 MessageResult HeadlessUserInterface::DefaultDialogMessage(HeadlessWindow& dialog, unsigned message,
                                                           MessageWParam wParam,
                                                           MessageLParam lParam,
-                                                          const std::u16string* textIn,
-                                                          std::u16string* textOut) {
+                                                          const std::string* textIn,
+                                                          std::string* textOut) {
     switch (message) {
         case kWmSetText:
         case kWmGetText:
@@ -467,8 +465,7 @@ MessageResult HeadlessUserInterface::SendText(WindowHandle handle, unsigned mess
     HeadlessWindow* window = Window(handle);
     if (!window)
         return 0;
-    std::u16string units = Utf8ToUtf16(text);
-    return Deliver(*window, message, wParam, 0, &units, nullptr);
+    return Deliver(*window, message, wParam, 0, &text, nullptr);
 }
 
 std::string HeadlessUserInterface::ReceiveText(WindowHandle handle, unsigned lengthMessage,
@@ -481,13 +478,13 @@ std::string HeadlessUserInterface::ReceiveText(WindowHandle handle, unsigned len
         return std::string();
     MessageWParam textParam =
         textMessage == kWmGetText ? static_cast<MessageWParam>(length) + 1 : wParam;
-    std::u16string units;
-    MessageResult copied = Deliver(*window, textMessage, textParam, 0, nullptr, &units);
+    std::string text;
+    MessageResult copied = Deliver(*window, textMessage, textParam, 0, nullptr, &text);
     if (copied < 0)
         return std::string();
-    if (units.size() > static_cast<std::size_t>(copied))
-        units.resize(static_cast<std::size_t>(copied));
-    return Utf16ToUtf8(units);
+    if (text.size() > static_cast<std::size_t>(copied))
+        text.resize(static_cast<std::size_t>(copied));
+    return text;
 }
 
 bool HeadlessUserInterface::Post(WindowHandle handle, unsigned message, MessageWParam wParam,

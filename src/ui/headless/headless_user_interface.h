@@ -9,6 +9,10 @@
 // messages are delivered first, then a pending paint, then the next scripted action. A script
 // that runs out, or whose next action names another dialog, is an error: it is recorded and the
 // dialog ends with kDialogFailed, as does a handler that throws.
+//
+// Texts are bytes in the headless user's code page, as they are in the user's ANSI code page on
+// the platform: controls store and count bytes. That code page is UTF-8 (65001), which holds the
+// texts of every language the resources carry; they reach the dialogs converted into it.
 #pragma once
 
 #include <cstddef>
@@ -180,11 +184,11 @@ private:
     HeadlessWindow& MakeWindow();
     HeadlessWindow* CreateDialogWindow(Dialog& dialog, const DialogTemplate& layout);
     MessageResult Deliver(HeadlessWindow& window, unsigned message, MessageWParam wParam,
-                          MessageLParam lParam, const std::u16string* textIn = nullptr,
-                          std::u16string* textOut = nullptr);
+                          MessageLParam lParam, const std::string* textIn = nullptr,
+                          std::string* textOut = nullptr);
     MessageResult DefaultDialogMessage(HeadlessWindow& dialog, unsigned message,
                                        MessageWParam wParam, MessageLParam lParam,
-                                       const std::u16string* textIn, std::u16string* textOut);
+                                       const std::string* textIn, std::string* textOut);
     void Perform(const Action& action, HeadlessWindow& dialog);
     void Command(HeadlessWindow& dialog, int id, int notification);
     void Fail(HeadlessWindow& dialog, const std::string& error);

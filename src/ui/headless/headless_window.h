@@ -23,10 +23,10 @@ struct HeadlessWindow {
     std::uint32_t style = 0;
     bool enabled = true;
     bool destroyed = false;
-    std::u16string text;
+    std::string text;
 
     // Drop-down lists: the entries in insertion order and the selected one (-1: none).
-    std::vector<std::u16string> entries;
+    std::vector<std::string> entries;
     int selection = -1;
 
     // Progress bars.
@@ -50,11 +50,10 @@ struct HeadlessWindow {
 // Handles a message sent to a control (not a dialog). `textIn` carries the text of messages whose
 // lParam is a text; `textOut` receives the text of WM_GETTEXT and CB_GETLBTEXT.
 MessageResult ControlMessage(HeadlessWindow& control, unsigned message, MessageWParam wParam,
-                             MessageLParam lParam, const std::u16string* textIn,
-                             std::u16string* textOut);
+                             MessageLParam lParam, const std::string* textIn, std::string* textOut);
 
 // WM_SETTEXT, WM_GETTEXT and WM_GETTEXTLENGTH on a window's own text; other messages give 0.
 MessageResult WindowTextMessage(HeadlessWindow& window, unsigned message, MessageWParam wParam,
-                                const std::u16string* textIn, std::u16string* textOut);
+                                const std::string* textIn, std::string* textOut);
 
 }  // namespace quillet

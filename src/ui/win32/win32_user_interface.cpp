@@ -7,7 +7,6 @@
 #include <algorithm>
 
 #include "ui/dialog.h"
-#include "ui/text.h"
 
 namespace quillet {
 
@@ -31,7 +30,6 @@ static_assert(kBnClicked == BN_CLICKED && kCbnSelChange == CBN_SELCHANGE && kIdO
               kBeepDefault == MB_OK);
 static_assert(kWsDisabled == WS_DISABLED && kBsDefPushButton == BS_DEFPUSHBUTTON &&
               kBsTypeMask == BS_TYPEMASK);
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "the wide-character API takes UTF-16");
 static_assert(sizeof(WindowHandle) == sizeof(HWND) && sizeof(MessageWParam) == sizeof(WPARAM) &&
               sizeof(MessageLParam) == sizeof(LPARAM) && sizeof(MessageResult) == sizeof(LRESULT));
 
@@ -41,44 +39,24 @@ HWND ToWindow(WindowHandle handle) {
     return reinterpret_cast<HWND>(handle);
 }
 
-// The program's texts are UTF-8; one that is not came from the ANSI side (a file name, a
-// configuration value) and is read in the ANSI code page.
-std::wstring Widen(const std::string& text) {
-    if (IsValidUtf8(text)) {
-        std::u16string units = Utf8ToUtf16(text);
-        return std::wstring(units.begin(), units.end());
-    }
-    int size = static_cast<int>(text.size());
-    int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0)
-        ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], length);
-    return wide;
-}
-
-// The cursor ids are integer resource names, spelled for the ANSI functions.
 HCURSOR SystemCursor(LPCSTR id) {
-    return ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(id));
-}
-
-std::string Narrow(const wchar_t* text, std::size_t length) {
-    return Utf16ToUtf8(std::u16string(text, text + length));
+    return ::LoadCursorA(nullptr, id);
 }
 
 INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Dialog* dialog = nullptr;
     if (message == WM_INITDIALOG) {
         dialog = reinterpret_cast<Dialog*>(lParam);
-        ::SetWindowLongPtrW(window, DWLP_USER, lParam);
+        ::SetWindowLongPtrA(window, DWLP_USER, lParam);
         dialog->AttachWindow(reinterpret_cast<WindowHandle>(window));
         lParam = 0;
     } else {
-        dialog = reinterpret_cast<Dialog*>(::GetWindowLongPtrW(window, DWLP_USER));
+        dialog = reinterpret_cast<Dialog*>(::GetWindowLongPtrA(window, DWLP_USER));
     }
     if (!dialog)
         return FALSE;
     if (message == WM_NCDESTROY) {
-        ::SetWindowLongPtrW(window, DWLP_USER, 0);
+        ::SetWindowLongPtrA(window, DWLP_USER, 0);
         dialog->DetachWindow();
         return FALSE;
     }
@@ -91,7 +69,7 @@ INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         case WM_QUERYDRAGICON:
             return static_cast<INT_PTR>(result);
         default:
-            ::SetWindowLongPtrW(window, DWLP_MSGRESULT, static_cast<LONG_PTR>(result));
+            ::SetWindowLongPtrA(window, DWLP_MSGRESULT, static_cast<LONG_PTR>(result));
             return TRUE;
     }
 }
@@ -121,8 +99,7 @@ public:
     bool WriteText(int x, int y, const std::string& text) override {
         if (!dc_)
             return false;
-        std::wstring wide = Widen(text);
-        return ::TextOutW(dc_, x, y, wide.data(), static_cast<int>(wide.size())) != FALSE;
+        return ::TextOutA(dc_, x, y, text.data(), static_cast<int>(text.size())) != FALSE;
     }
     bool DrawIcon(int x, int y, IconHandle icon) override {
         return dc_ && ::DrawIcon(dc_, x, y, reinterpret_cast<HICON>(icon)) != FALSE;
@@ -146,7 +123,7 @@ Win32UserInterface::Win32UserInterface(void* module, MessageBoxService& messageB
 
 int Win32UserInterface::RunModal(Dialog& dialog, WindowHandle parent) {
     INT_PTR result =
-        ::DialogBoxParamW(static_cast<HINSTANCE>(module_), MAKEINTRESOURCEW(dialog.TemplateId()),
+        ::DialogBoxParamA(static_cast<HINSTANCE>(module_), MAKEINTRESOURCEA(dialog.TemplateId()),
                           ToWindow(parent), DialogProcedure, reinterpret_cast<LPARAM>(&dialog));
     return static_cast<int>(result);
 }
@@ -161,34 +138,33 @@ WindowHandle Win32UserInterface::GetDlgItem(WindowHandle dialog, int id) {
 
 MessageResult Win32UserInterface::Send(WindowHandle window, unsigned message, MessageWParam wParam,
                                        MessageLParam lParam) {
-    return ::SendMessageW(ToWindow(window), message, wParam, lParam);
+    return ::SendMessageA(ToWindow(window), message, wParam, lParam);
 }
 
 MessageResult Win32UserInterface::SendText(WindowHandle window, unsigned message,
                                            MessageWParam wParam, const std::string& text) {
-    std::wstring wide = Widen(text);
-    return ::SendMessageW(ToWindow(window), message, wParam,
-                          reinterpret_cast<LPARAM>(wide.c_str()));
+    return ::SendMessageA(ToWindow(window), message, wParam,
+                          reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 std::string Win32UserInterface::ReceiveText(WindowHandle window, unsigned lengthMessage,
                                             unsigned textMessage, MessageWParam wParam) {
-    LRESULT length = ::SendMessageW(ToWindow(window), lengthMessage, wParam, 0);
+    LRESULT length = ::SendMessageA(ToWindow(window), lengthMessage, wParam, 0);
     if (length < 0)
         return std::string();
-    std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
+    std::string buffer(static_cast<std::size_t>(length) + 1, '\0');
     WPARAM textParam = textMessage == WM_GETTEXT ? static_cast<WPARAM>(length) + 1 : wParam;
-    LRESULT copied = ::SendMessageW(ToWindow(window), textMessage, textParam,
+    LRESULT copied = ::SendMessageA(ToWindow(window), textMessage, textParam,
                                     reinterpret_cast<LPARAM>(&buffer[0]));
     if (copied < 0)
         return std::string();
-    return Narrow(buffer.data(),
-                  std::min(static_cast<std::size_t>(copied), static_cast<std::size_t>(length)));
+    buffer.resize(std::min(static_cast<std::size_t>(copied), static_cast<std::size_t>(length)));
+    return buffer;
 }
 
 bool Win32UserInterface::Post(WindowHandle window, unsigned message, MessageWParam wParam,
                               MessageLParam lParam) {
-    return ::PostMessageW(ToWindow(window), message, wParam, lParam) != FALSE;
+    return ::PostMessageA(ToWindow(window), message, wParam, lParam) != FALSE;
 }
 
 bool Win32UserInterface::EnableWindow(WindowHandle window, bool enable) {
@@ -212,14 +188,13 @@ PixelSize Win32UserInterface::ClientSize(WindowHandle window) {
 
 bool Win32UserInterface::AppendSystemMenuSeparator(WindowHandle window) {
     HMENU menu = ::GetSystemMenu(ToWindow(window), FALSE);
-    return menu && ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr) != FALSE;
+    return menu && ::AppendMenuA(menu, MF_SEPARATOR, 0, nullptr) != FALSE;
 }
 
 bool Win32UserInterface::AppendSystemMenuItem(WindowHandle window, unsigned commandId,
                                               const std::string& text) {
     HMENU menu = ::GetSystemMenu(ToWindow(window), FALSE);
-    std::wstring wide = Widen(text);
-    return menu && ::AppendMenuW(menu, MF_STRING, commandId, wide.c_str()) != FALSE;
+    return menu && ::AppendMenuA(menu, MF_STRING, commandId, text.c_str()) != FALSE;
 }
 
 std::unique_ptr<PaintDevice> Win32UserInterface::BeginPaint(WindowHandle window) {
@@ -227,7 +202,7 @@ std::unique_ptr<PaintDevice> Win32UserInterface::BeginPaint(WindowHandle window)
 }
 
 GdiHandle Win32UserInterface::CreateFontObject(const LogFont& font) {
-    LOGFONTW description = {};
+    LOGFONTA description = {};
     description.lfHeight = font.height;
     description.lfWidth = font.width;
     description.lfEscapement = font.escapement;
@@ -241,10 +216,17 @@ GdiHandle Win32UserInterface::CreateFontObject(const LogFont& font) {
     description.lfClipPrecision = font.clipPrecision;
     description.lfQuality = font.quality;
     description.lfPitchAndFamily = font.pitchAndFamily;
-    std::wstring face = Widen(font.faceName);
-    face.resize(std::min<std::size_t>(face.size(), LF_FACESIZE - 1));
-    std::copy(face.begin(), face.end(), description.lfFaceName);
-    return reinterpret_cast<GdiHandle>(::CreateFontIndirectW(&description));
+    // The face's whole characters that fit, never the lead byte of a double-byte one alone.
+    const char* face = font.faceName.c_str();
+    const char* end = face;
+    while (*end) {
+        const char* next = ::CharNextA(end);
+        if (next - face > LF_FACESIZE - 1)
+            break;
+        end = next;
+    }
+    std::copy(face, end, description.lfFaceName);
+    return reinterpret_cast<GdiHandle>(::CreateFontIndirectA(&description));
 }
 
 bool Win32UserInterface::DeleteObject(GdiHandle object) {
@@ -252,18 +234,25 @@ bool Win32UserInterface::DeleteObject(GdiHandle object) {
 }
 
 std::string Win32UserInterface::LoadStringResource(int id) {
-    // With no buffer the platform hands out the resource's own text, which carries its length.
-    const wchar_t* text = nullptr;
-    int length = ::LoadStringW(static_cast<HINSTANCE>(module_), static_cast<UINT>(id),
-                               reinterpret_cast<LPWSTR>(&text), 0);
-    if (length <= 0 || !text)
-        return std::string();
-    return Narrow(text, static_cast<std::size_t>(length));
+    // The system converts the resource's text into the user's code page; a text that fills the
+    // buffer may have been cut, so it is read again into a larger one.
+    std::string text(256, '\0');
+    for (;;) {
+        int length = ::LoadStringA(static_cast<HINSTANCE>(module_), static_cast<UINT>(id), &text[0],
+                                   static_cast<int>(text.size()));
+        if (length <= 0)
+            return std::string();
+        if (static_cast<std::size_t>(length) + 1 < text.size()) {
+            text.resize(static_cast<std::size_t>(length));
+            return text;
+        }
+        text.assign(text.size() * 2, '\0');
+    }
 }
 
 IconHandle Win32UserInterface::LoadIconResource(int id) {
     return reinterpret_cast<IconHandle>(
-        ::LoadIconW(static_cast<HINSTANCE>(module_), MAKEINTRESOURCEW(id)));
+        ::LoadIconA(static_cast<HINSTANCE>(module_), MAKEINTRESOURCEA(id)));
 }
 
 PixelSize Win32UserInterface::SystemIconSize() {
@@ -289,7 +278,7 @@ void Win32UserInterface::EndWaitCursor() {
 }
 
 void Win32UserInterface::ReportHandlerFailure(WindowHandle, const std::string& what) {
-    ::OutputDebugStringW(Widen("Quillet: a dialog handler failed: " + what + "\n").c_str());
+    ::OutputDebugStringA(("Quillet: a dialog handler failed: " + what + "\n").c_str());
 }
 
 }  // namespace quillet

@@ -1,5 +1,6 @@
 // The win32 backend: real dialog windows made from the program's resource templates, found in
-// the user's language by the platform's resource lookup; texts through the wide-character API.
+// the user's language by the platform's resource lookup; texts through the ANSI API, in the user's
+// code page (the system converts the resources' texts into it).
 #pragma once
 
 #include "ui/user_interface.h"

@@ -17,8 +17,8 @@ namespace {
 class PlatformControls : public ::testing::Test {
 protected:
     void SetUp() override {
-        owner = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 200, 200, nullptr, nullptr,
-                                  ::GetModuleHandleW(nullptr), nullptr);
+        owner = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 200, 200, nullptr, nullptr,
+                                  ::GetModuleHandleA(nullptr), nullptr);
         if (!owner)
             GTEST_SKIP() << "no window can be made here (no display)";
     }
@@ -26,26 +26,26 @@ protected:
         if (owner)
             ::DestroyWindow(owner);
     }
-    WindowHandle Make(const wchar_t* className, DWORD style) {
-        HWND control = ::CreateWindowExW(0, className, L"", WS_CHILD | style, 0, 0, 150, 100, owner,
-                                         nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    WindowHandle Make(const char* className, DWORD style) {
+        HWND control = ::CreateWindowExA(0, className, "", WS_CHILD | style, 0, 0, 150, 100, owner,
+                                         nullptr, ::GetModuleHandleA(nullptr), nullptr);
         return reinterpret_cast<WindowHandle>(control);
     }
 
     RecordedMessageBox boxes;
     // Registers the progress bar's window class.
-    Win32UserInterface ui{::GetModuleHandleW(nullptr), boxes};
+    Win32UserInterface ui{::GetModuleHandleA(nullptr), boxes};
     HWND owner = nullptr;
 };
 
 TEST_F(PlatformControls, DropDownListAnswersAsTheHeadlessOne) {
-    WindowHandle list = Make(L"ComboBox", CBS_DROPDOWNLIST | WS_VSCROLL);
+    WindowHandle list = Make("ComboBox", CBS_DROPDOWNLIST | WS_VSCROLL);
     ASSERT_NE(list, 0u);
     test::CheckComboBoxSemantics(ui, list);
 }
 
 TEST_F(PlatformControls, ProgressBarAnswersAsTheHeadlessOne) {
-    WindowHandle bar = Make(PROGRESS_CLASSW, 0);
+    WindowHandle bar = Make(PROGRESS_CLASSA, 0);
     ASSERT_NE(bar, 0u);
     test::CheckProgressBarSemantics(ui, bar);
 }
