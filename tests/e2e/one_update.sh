@@ -17,6 +17,7 @@ quillet=$(winpath "$PROGRAM_DIR/Quillet.exe")
 folder=$(winpath "$PROGRAM_DIR")
 
 quillet_windows_version win98
+use_japanese_fonts
 use_simulated_aspi
 put_demo_folder
 
@@ -63,14 +64,21 @@ driver window "$main" 10 close || fail "cannot send a close request"
 driver dialog 1009,1010 10 click 1 || fail "the confirmation is gone after a close request"
 e2e_log "Update, drive list, Close refused; close request ignored; update confirmed"
 
-# 3. The programming wait: answering, advancing, refusing to close.
+# 3. The programming wait (it begins once the blocks are sent and the bar has moved): answering,
+# advancing, refusing to close.
+for ((tries = 0; ; ++tries)); do
+    driver window "$main" 10 position 1001 || fail "the bar cannot be read"
+    ((DRIVER_OUT[0] > 0)) && break
+    ((tries < 60)) || fail "the bar did not move within a minute"
+    sleep 0.5
+done
 positions=()
 for probe in 1 2 3 4 5 6; do
     driver window "$main" 10 responds position 1001 close end-session ||
         fail "the main window did not answer during the update (probe $probe)"
     positions+=("${DRIVER_OUT[0]}")
     expect_equal "end of the session during the update" "0" "${DRIVER_OUT[1]}"
-    sleep 2
+    sleep 1
 done
 expect_refused '"Update" during the download' click 1008
 driver window "$main" 10 snap "$(winpath "$E2E_TMP/during.bmp")" || fail "no picture during"
@@ -85,8 +93,13 @@ driver dialog 1 90 rect shot "$(winpath "$E2E_TMP/completion.bmp")" ||
     fail "no completion notice"
 keep_picture "$E2E_TMP/completion.bmp" completion_over_main
 expect_centred "the completion notice" "${DRIVER_OUT[0]//$'\t'/ }" "$main_rect"
-driver dialog 1 10 click 1 window "$main" 10 click 2 wait-exit 15 ||
-    fail "the program did not end after the update"
+driver dialog 1 10 click 1 || fail "the completion notice could not be closed"
+# The main dialog takes input again once the command has ended, just after the notice closes.
+for ((tries = 0; ; ++tries)); do
+    driver window "$main" 10 click 2 wait-exit 15 2>/dev/null && break
+    ((tries < 20)) || fail "the main dialog stayed disabled after the update"
+    sleep 0.5
+done
 expect_equal "exit code" "0" "${DRIVER_OUT[-1]}"
 
 closing=$(grep -cE '^[0-9]+ 3B 05 .* none 0 GOOD$' "$PROGRAM_DIR/Drive0.LOG" || true)
