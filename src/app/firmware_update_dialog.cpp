@@ -55,9 +55,10 @@ int CompareFirmwareVersions(const std::string& drive, const std::string& offered
 FirmwareUpdateDialog::FirmwareUpdateDialog(UserInterface& ui, const AppServices& services)
     : Dialog(ui, IDD_MAIN),
       services_(services),
+      clock_(services.clock, ui),
       catalog(services.directory, services.files, services.profile, ui.MessageBoxes()),
       passThroughDrives(services.directory, services.files, services.profile, ui.MessageBoxes(),
-                        services.volumes, services.clock) {
+                        services.volumes, clock_) {
     // Loaded after the searches, as the last step of construction.
     icon = ui.LoadIconResource(IDR_MAINFRAME);
 }
@@ -104,6 +105,7 @@ bool FirmwareUpdateDialog::OnInitDialog() {
 }
 
 void FirmwareUpdateDialog::RunCautionDialog() {
+    // Shown while the main window is not yet on the screen: it has no owner.
     CautionDialog caution(Ui());
     // "Exit" only marks the main dialog to close: the close comes once start-up is done.
     if (caution.DoModal() == kIdOk)
@@ -116,7 +118,7 @@ void FirmwareUpdateDialog::InitForAspi() {
 
     // The library is loaded only for the search; a failed load has shown its message and finds no
     // drive.
-    AspiTransport transport(services_.aspi, services_.events, services_.clock, Ui().MessageBoxes());
+    AspiTransport transport(services_.aspi, services_.events, clock_, Ui().MessageBoxes());
     transport.LoadAspi();
     transport.ScanAdapters();
     const int n = std::min(transport.DriveCount(), kTableRows);
@@ -148,7 +150,9 @@ void FirmwareUpdateDialog::InitForAspi() {
         RunCautionDialog();
 
     driveCombo.SetCurSel(defaultIndex == -1 ? 0 : defaultIndex);
-    const int d = driveCombo.GetCurSel();
+    const int d = SelectedAspiDrive();
+    if (d < 0)
+        return;
     FillSourceListAspi(d, false);
     versionStatic.SetText(transport.Revision(d));
 }
@@ -171,7 +175,7 @@ void FirmwareUpdateDialog::InitForPassThrough() {
 
 void FirmwareUpdateDialog::OnSysCommand(unsigned commandId, MessageLParam) {
     if ((commandId & kSystemCommandMask) == IDM_ABOUTBOX) {
-        AboutDialog about(Ui());
+        AboutDialog about(Ui(), Handle());
         about.DoModal();
         return;
     }
@@ -205,6 +209,8 @@ void FirmwareUpdateDialog::OnDriveChanged() {
         return;
     }
     const int d = driveCombo.GetCurSel();
+    if (d < 0 || d >= passThroughDrives.DriveCount())
+        return;
     currentVersion = passThroughDrives.Revision(d);
     FillSourceListPassThrough(d);
     UpdateData(false);
@@ -290,11 +296,11 @@ void FirmwareUpdateDialog::UpdateOverPassThrough() {
         entry.size() > kEntryFileNameStart ? entry.substr(kEntryFileNameStart) : std::string();
 
     if (CompareFirmwareVersions(currentVersion, version, kEntryVersionLength) > 0) {
-        OldVersionDialog question(Ui());
+        OldVersionDialog question(Ui(), Handle());
         if (question.DoModal() == kIdCancel)
             return;
     }
-    StartConfirmDialog confirmation(Ui());
+    StartConfirmDialog confirmation(Ui(), Handle());
     if (confirmation.DoModal() != kIdOk)
         return;
     uint32_t productCode = 0;
@@ -304,14 +310,13 @@ void FirmwareUpdateDialog::UpdateOverPassThrough() {
     WaitCursor waitCursor(Ui());
     ProgressBarControl progress(progressBar);
     ResourceStrings strings(Ui());
-    FirmwareDownload download(services_.clock, Ui().MessageBoxes(), services_.firmwareFiles,
-                              strings);
+    FirmwareDownload download(clock_, Ui().MessageBoxes(), services_.firmwareFiles, strings);
     const int result =
         download.DownloadFirmware(passThroughDrives, d, fileName, Handle(), productCode, progress);
     Ui().MessageBeep(kBeepDefault);
     waitCursor.Restore();
     if (result == 1) {
-        CompletionDialog completion(Ui());
+        CompletionDialog completion(Ui(), Handle());
         completion.DoModal();
     } else {
         ShowMessage(kOperationStopped, kOperationStoppedCaption, MessageIcon::Stop);
@@ -330,18 +335,18 @@ void FirmwareUpdateDialog::UpdateOverAspi() {
 
     if (CompareFirmwareVersions(drive.identity.revision, source.version, source.version.size()) >
         0) {
-        OldVersionDialog question(Ui());
+        OldVersionDialog question(Ui(), Handle());
         if (question.DoModal() == kIdCancel)
             return;
     }
     const std::string imagePath = IniCatalog::MakeFirmwarePath(firmwareFolder, source.fileName);
-    StartConfirmDialog confirmation(Ui());
+    StartConfirmDialog confirmation(Ui(), Handle());
     if (confirmation.DoModal() != kIdOk)
         return;
 
     // The drive is not searched again: its stored address is used. Without the library's entry
     // points no download can be sent; the load has shown why.
-    AspiTransport transport(services_.aspi, services_.events, services_.clock, Ui().MessageBoxes());
+    AspiTransport transport(services_.aspi, services_.events, clock_, Ui().MessageBoxes());
     if (!transport.LoadAspi())
         return;
     const int32_t productCode = catalog.ProductIdForProduct(drive.identity.product);
@@ -351,15 +356,14 @@ void FirmwareUpdateDialog::UpdateOverAspi() {
     WaitCursor waitCursor(Ui());
     ProgressBarControl progress(progressBar);
     ResourceStrings strings(Ui());
-    FirmwareDownload download(services_.clock, Ui().MessageBoxes(), services_.firmwareFiles,
-                              strings);
+    FirmwareDownload download(clock_, Ui().MessageBoxes(), services_.firmwareFiles, strings);
     const int result = download.DownloadFirmware(
         transport, drive.address.hostAdapter, drive.address.target, drive.address.lun,
         drive.identity.product, static_cast<uint32_t>(productCode), imagePath, progress, Handle());
     Ui().MessageBeep(kBeepDefault);
     waitCursor.Restore();
     if (result == 1) {
-        CompletionDialog completion(Ui());
+        CompletionDialog completion(Ui(), Handle());
         completion.DoModal();
     }
     progressBar.SetPos(0);

@@ -20,6 +20,7 @@
 #include "device/scsi.h"
 #include "ui/controls.h"
 #include "ui/dialog.h"
+#include "ui/serving_clock.h"
 
 namespace quillet {
 
@@ -92,6 +93,8 @@ private:
     int SelectedAspiSource() const;
 
     const AppServices services_;
+    // Every wait of the dialog's drives and downloads, serving the window while a handler runs.
+    ServingClock clock_;
 
     StaticText versionStatic;
     Button updateButton;

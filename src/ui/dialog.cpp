@@ -1,8 +1,39 @@
 #include "ui/dialog.h"
 
 #include <exception>
+#include <string>
 
 namespace quillet {
+
+namespace {
+
+// Holds a dialog for the length of one of its command handlers, on every path out of it.
+class BusyScope {
+public:
+    BusyScope(UserInterface& ui, WindowHandle dialog, int& busy)
+        : ui_(ui), dialog_(dialog), busy_(busy) {
+        ++busy_;
+        ui_.HoldInput(dialog_);
+    }
+    ~BusyScope() {
+        ui_.ReleaseInput(dialog_);
+        --busy_;
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    UserInterface& ui_;
+    WindowHandle dialog_;
+    int& busy_;
+};
+
+bool IsCloseRequest(unsigned message, MessageWParam wParam) {
+    return message == kWmClose || message == kWmQueryEndSession ||
+           (message == kWmSysCommand && (wParam & 0xFFF0u) == kScClose);
+}
+
+}  // namespace
 
 void DataExchange::BindControl(int id, ControlWindow& control) {
     control.Attach(dialog_.Ui(), dialog_.Ui().GetDlgItem(dialog_.Handle(), id));
@@ -90,6 +121,12 @@ void Dialog::Fail(const char* what) noexcept {
         ui_.ReportHandlerFailure(handle_, what);
     } catch (...) {
     }
+    // The user learns why the dialog (the main one: the program) ends.
+    try {
+        ui_.MessageBoxes().Show(std::string(kHandlerFailureText) + what, std::string(),
+                                MessageIcon::Stop, false, handle_);
+    } catch (...) {
+    }
     try {
         EndDialog(kDialogFailed);
     } catch (...) {
@@ -102,6 +139,10 @@ bool Dialog::Dispatch(unsigned message, MessageWParam wParam, MessageLParam lPar
         result = OnInitDialog() ? 1 : 0;
         return true;
     }
+    // A running handler is never interrupted by a second command or by the dialog's end: both
+    // answer "no" (0, also to the end of the session).
+    if (busy_ > 0 && (message == kWmCommand || IsCloseRequest(message, wParam)))
+        return true;
     int controlId = static_cast<int>(LowWord(wParam));
     int notification = static_cast<int>(HighWord(wParam));
     for (const MessageMapEntry& entry : GetMessageMap()) {
@@ -112,7 +153,10 @@ bool Dialog::Dispatch(unsigned message, MessageWParam wParam, MessageLParam lPar
             case kWmCommand:
                 if (entry.controlId != controlId || entry.notification != notification)
                     continue;
-                (this->*entry.onEvent)();
+                {
+                    BusyScope busy(ui_, handle_, busy_);
+                    (this->*entry.onEvent)();
+                }
                 break;
             case kWmPaint:
                 (this->*entry.onEvent)();

@@ -124,8 +124,11 @@ public:
     // exception leaves it: a failing handler is reported and ends the dialog with kDialogFailed.
     void AttachWindow(WindowHandle handle) { handle_ = handle; }
     void DetachWindow() { handle_ = 0; }
+    // While one of its mapped command handlers runs, the dialog is held (it takes no input) and
+    // refuses every other command and every close request, the end of the session included.
     bool HandleMessage(unsigned message, MessageWParam wParam, MessageLParam lParam,
                        MessageResult& result) noexcept;
+    bool IsBusy() const { return busy_ > 0; }
 
 protected:
     // The framework's handlers. OnInitDialog binds the control wrappers of DoDataExchange and
@@ -168,6 +171,10 @@ private:
     WindowHandle parent_;
     WindowHandle handle_ = 0;
     bool defaultRequested_ = false;
+    int busy_ = 0;
 };
+
+// The text of the box that reports a handler that failed unexpectedly.
+inline constexpr char kHandlerFailureText[] = "An unexpected error stopped this operation: ";
 
 }  // namespace quillet

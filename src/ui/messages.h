@@ -18,6 +18,7 @@ constexpr unsigned kWmGetText = 0x000D;
 constexpr unsigned kWmGetTextLength = 0x000E;
 constexpr unsigned kWmPaint = 0x000F;
 constexpr unsigned kWmClose = 0x0010;
+constexpr unsigned kWmQueryEndSession = 0x0011;
 constexpr unsigned kWmQueryDragIcon = 0x0037;
 constexpr unsigned kWmSetIcon = 0x0080;
 constexpr unsigned kWmInitDialog = 0x0110;

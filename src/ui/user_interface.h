@@ -79,7 +79,9 @@ public:
 
     // Modal dialogs. RunModal creates the window from the dialog's template in the user's
     // language, dispatches its messages to `dialog` until EndDialog, and returns the value given
-    // to EndDialog, or -1 when the window could not be created.
+    // to EndDialog, or -1 when the window could not be created. A dialog with a parent is owned by
+    // it: the owner takes no input while the dialog runs, and the dialog opens centred over it; a
+    // dialog without one opens centred on the screen.
     virtual int RunModal(Dialog& dialog, WindowHandle parent) = 0;
     virtual void EndDialog(WindowHandle dialog, int result) = 0;
     virtual WindowHandle GetDlgItem(WindowHandle dialog, int id) = 0;
@@ -122,6 +124,15 @@ public:
     virtual void EndWaitCursor() = 0;
     // Message boxes; a box without caption shows the application title.
     virtual MessageBoxService& MessageBoxes() = 0;
+
+    // Input holds (see ui/input_holds.h): from HoldInput to the matching ReleaseInput the window
+    // takes no input; holds nest.
+    virtual void HoldInput(WindowHandle window) = 0;
+    virtual void ReleaseInput(WindowHandle window) = 0;
+    // While a window is held, answers what the window system sent or posted meanwhile (paints,
+    // pings, close requests, which the held dialog refuses), leaving out the input meant for held
+    // windows, and returns true. Without a held window it does nothing and returns false.
+    virtual bool ServeMessages() = 0;
 
     // A handler of `dialog` failed with an exception, which the framework stopped there; the
     // dialog then ends with -1.

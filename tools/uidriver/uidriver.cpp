@@ -15,7 +15,8 @@
 //   caption                print the current window's caption
 //   text ID                print the text of control ID of the current window
 //   click ID               press button ID (BM_CLICK is posted, so a modal dialog that the press
-//                          opens does not block the driver); fails if the button is disabled
+//                          opens does not block the driver); fails, as the user's click would
+//                          go nowhere, if the button or its window is disabled
 //   controls               print "client W H", then for each child control in template order
 //                          "ID CLASS X Y W H STYLE TEXT" (tab-separated; position relative to
 //                          the client area in pixels, STYLE in hexadecimal)
@@ -27,14 +28,23 @@
 //                          waits for the window to paint
 //   select ID INDEX        select entry INDEX (from 0) of drop-down list ID as the user's choice
 //                          does, telling the dialog (CBN_SELCHANGE), and wait until the dialog
-//                          has handled it; the dialog must not open a modal window meanwhile
+//                          has handled it; the dialog must not open a modal window meanwhile;
+//                          fails if the list or its window is disabled
 //   entries ID             print the number of entries of drop-down list ID, then each entry
 //                          on a line of its own
 //   position ID            print the position of progress bar ID
 //   snap FILE              save the current window's area as the screen shows it now, without
 //                          waiting for the window to paint: for a window that is busy
 //   escape                 press the Esc key in the current window
-//   close                  press the current window's close box
+//   close                  press the current window's close box (also what the taskbar's
+//                          "Close" does; it reaches a disabled window too)
+//   responds               fail unless the current window answers within 1 s and the system
+//                          does not call it hung (IsHungAppWindow)
+//   rect                   print "X Y W H" (tab-separated): the current window's place on the
+//                          screen in pixels
+//   move X Y               move the current window's top left corner to X, Y (screen pixels)
+//   end-session            ask the current window whether the session may end
+//                          (WM_QUERYENDSESSION) and print its answer, 1 or 0
 //   screen FILE            save the whole screen as a 24-bit BMP file
 //   wait-exit SECONDS      wait for the program to end and print its exit code
 //
@@ -59,6 +69,8 @@ namespace {
 constexpr DWORD kPollMilliseconds = 50;
 // How long a message to the driven program may take before it counts as hung.
 constexpr UINT kMessageTimeoutMilliseconds = 5000;
+// How long a window may take to answer before the user would see it as not responding.
+constexpr UINT kResponseMilliseconds = 1000;
 // How long a dialog may take to handle a list choice (it may read files or ask drives).
 constexpr UINT kHandlerTimeoutMilliseconds = 30000;
 // How often a start that failed with an internal error is tried, and the pause between tries.
@@ -310,7 +322,7 @@ public:
 
     void Click(int id) {
         HWND button = Control(id);
-        if (!IsWindowEnabled(button) || !IsWindowVisible(button)) {
+        if (!TakesInput(button) || !IsWindowVisible(button)) {
             Fail(L"control " + std::to_wstring(id) + L" is disabled or hidden");
         }
         if (!PostMessageW(button, BM_CLICK, 0, 0)) {
@@ -380,6 +392,9 @@ public:
 
     void Select(int id, int index) {
         HWND list = Control(id);
+        if (!TakesInput(list)) {
+            Fail(L"list " + std::to_wstring(id) + L" is disabled");
+        }
         LRESULT selected = static_cast<LRESULT>(
             Query(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0, kMessageTimeoutMilliseconds));
         if (selected != index) {
@@ -437,6 +452,42 @@ public:
         }
     }
 
+    void CheckResponds() {
+        HWND target = CurrentWindow();
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutA(target, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kResponseMilliseconds,
+                                 &result)) {
+            Fail(L"the window did not answer within " + SecondsText(kResponseMilliseconds));
+        }
+        if (IsHungAppWindow(target)) {
+            Fail(L"the system calls the window hung");
+        }
+    }
+
+    void PrintRect() {
+        RECT area = {};
+        GetWindowRect(CurrentWindow(), &area);
+        Print(std::to_wstring(area.left) + L"\t" + std::to_wstring(area.top) + L"\t" +
+              std::to_wstring(area.right - area.left) + L"\t" +
+              std::to_wstring(area.bottom - area.top));
+    }
+
+    void Move(int x, int y) {
+        if (!SetWindowPos(CurrentWindow(), nullptr, x, y, 0, 0,
+                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)) {
+            Fail(L"cannot move the window");
+        }
+    }
+
+    void PrintEndSessionAnswer() {
+        DWORD_PTR answer = 0;
+        if (!SendMessageTimeoutA(CurrentWindow(), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG,
+                                 kMessageTimeoutMilliseconds, &answer)) {
+            Fail(L"the window did not answer the end of the session");
+        }
+        Print(answer ? L"1" : L"0");
+    }
+
     void SaveScreenPicture(const std::wstring& file) {
         RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
         SaveScreenArea(area, file);
@@ -472,6 +523,11 @@ private:
             Fail(L"no current window (a window or dialog step must find one first)");
         }
         return window;
+    }
+
+    // A control takes the user's input only when it and its top-level window are enabled.
+    static bool TakesInput(HWND control) {
+        return IsWindowEnabled(control) && IsWindowEnabled(GetAncestor(control, GA_ROOT));
     }
 
     HWND Control(int id) {
@@ -677,6 +733,15 @@ int wmain(int argc, wchar_t** argv) {
             driver.PressEscape();
         } else if (step == L"close") {
             driver.PressCloseBox();
+        } else if (step == L"responds") {
+            driver.CheckResponds();
+        } else if (step == L"rect") {
+            driver.PrintRect();
+        } else if (step == L"move") {
+            int x = ParseNumber(arguments.Take(step));
+            driver.Move(x, ParseNumber(arguments.Take(step)));
+        } else if (step == L"end-session") {
+            driver.PrintEndSessionAnswer();
         } else if (step == L"shot") {
             driver.SaveWindowPicture(arguments.Take(step));
         } else if (step == L"screen") {

@@ -152,6 +152,20 @@ bool HeadlessDialogView::IsEnabled(int id) const {
     return ui_.IsWindowEnabled(Item(id));
 }
 
+bool HeadlessDialogView::IsDialogEnabled() const {
+    return ui_.IsWindowEnabled(Handle());
+}
+
+WindowRect HeadlessDialogView::Bounds() const {
+    const PixelSize size = ui_.ClientSize(Handle());
+    return WindowRect{window_.x, window_.y, size.width, size.height};
+}
+
+void HeadlessDialogView::MoveTo(int x, int y) {
+    window_.x = x;
+    window_.y = y;
+}
+
 void HeadlessDialogView::SetIconic(bool iconic) {
     window_.iconic = iconic;
     window_.needsPaint = true;
@@ -184,6 +198,37 @@ void HeadlessUserInterface::QueueEnter(int templateId) {
 
 void HeadlessUserInterface::QueueCloseBox(int templateId) {
     script_.push_back(Action{Action::Kind::CloseBox, templateId, 0, 0, nullptr});
+}
+
+void HeadlessUserInterface::ExpectRefused() {
+    if (!script_.empty())
+        script_.back().refusalExpected = true;
+}
+
+MessageButton HeadlessUserInterface::OwnerDisablingBoxes::Show(const std::string& text,
+                                                               const std::string& caption,
+                                                               MessageIcon icon, bool taskModal,
+                                                               WindowHandle owner) {
+    const bool disabled = owner != 0 && ui_.IsWindowEnabled(owner);
+    if (disabled)
+        ui_.EnableWindow(owner, false);
+    MessageButton pressed = boxes_.Show(text, caption, icon, taskModal, owner);
+    if (disabled)
+        ui_.EnableWindow(owner, true);
+    return pressed;
+}
+
+MessageButton HeadlessUserInterface::OwnerDisablingBoxes::ShowUntitled(const std::string& text,
+                                                                       MessageIcon icon,
+                                                                       bool taskModal,
+                                                                       WindowHandle owner) {
+    const bool disabled = owner != 0 && ui_.IsWindowEnabled(owner);
+    if (disabled)
+        ui_.EnableWindow(owner, false);
+    MessageButton pressed = boxes_.ShowUntitled(text, icon, taskModal, owner);
+    if (disabled)
+        ui_.EnableWindow(owner, true);
+    return pressed;
 }
 
 void HeadlessUserInterface::QueueSelect(int templateId, int listId, int index) {
@@ -258,7 +303,29 @@ HeadlessWindow* HeadlessUserInterface::CreateDialogWindow(Dialog& dialog,
     return &window;
 }
 
-int HeadlessUserInterface::RunModal(Dialog& dialog, WindowHandle) {
+HeadlessWindow* HeadlessUserInterface::OpenDialog(int templateId) const {
+    for (auto open = modal_.rbegin(); open != modal_.rend(); ++open) {
+        if (!(*open)->ended && records_[(*open)->record].templateId == templateId)
+            return *open;
+    }
+    return nullptr;
+}
+
+void HeadlessUserInterface::PlaceDialog(HeadlessWindow& dialog) {
+    const PixelSize size = ClientSize(HandleOf(&dialog));
+    WindowRect area{0, 0, kScreenWidth, kScreenHeight};
+    if (dialog.owner) {
+        const PixelSize owner = ClientSize(HandleOf(dialog.owner));
+        area = WindowRect{dialog.owner->x, dialog.owner->y, owner.width, owner.height};
+    }
+    dialog.x =
+        std::max(0, std::min(area.x + (area.width - size.width) / 2, kScreenWidth - size.width));
+    dialog.y = std::max(
+        0, std::min(area.y + (area.height - size.height) / 2, kScreenHeight - size.height));
+    RecordOf(dialog).openedAt = WindowRect{dialog.x, dialog.y, size.width, size.height};
+}
+
+int HeadlessUserInterface::RunModal(Dialog& dialog, WindowHandle parent) {
     int templateId = dialog.TemplateId();
     const ResourceEntry* entry =
         templateId >= 0 && templateId <= 0xFFFF
@@ -276,6 +343,17 @@ int HeadlessUserInterface::RunModal(Dialog& dialog, WindowHandle) {
     records_.push_back(record);
     HeadlessWindow* window = CreateDialogWindow(dialog, *layout);
     window->record = records_.size() - 1;
+    // As the platform: the owner is disabled while the dialog runs, unless it was already.
+    HeadlessWindow* owner = Window(parent);
+    if (owner && !owner->destroyed && owner->kind == HeadlessKind::Dialog) {
+        window->owner = owner;
+        records_.back().ownerTemplateId = RecordOf(*owner).templateId;
+    }
+    InputHolds::Lift lift(holds_, parent);
+    const bool ownerDisabled = window->owner && window->owner->enabled;
+    if (ownerDisabled)
+        window->owner->enabled = false;
+    PlaceDialog(*window);
     dialog.AttachWindow(HandleOf(window));
     modal_.push_back(window);
 
@@ -302,17 +380,20 @@ int HeadlessUserInterface::RunModal(Dialog& dialog, WindowHandle) {
             Fail(*window, "the script ran out while " + Named(templateId) + " was open");
             break;
         }
-        Action action = std::move(script_.front());
-        script_.pop_front();
-        if (action.templateId != templateId) {
-            Fail(*window, "an action for " + Named(action.templateId) + " came while " +
+        HeadlessWindow* target = OpenDialog(script_.front().templateId);
+        if (!target) {
+            Fail(*window, "an action for " + Named(script_.front().templateId) + " came while " +
                               Named(templateId) + " was open");
             break;
         }
-        Perform(action, *window);
+        Action action = std::move(script_.front());
+        script_.pop_front();
+        Perform(action, *target, *window);
     }
 
     modal_.pop_back();
+    if (ownerDisabled)
+        window->owner->enabled = true;
     window->destroyed = true;
     for (HeadlessWindow* child : window->children)
         child->destroyed = true;
@@ -323,16 +404,60 @@ int HeadlessUserInterface::RunModal(Dialog& dialog, WindowHandle) {
     return window->result;
 }
 
-void HeadlessUserInterface::Perform(const Action& action, HeadlessWindow& dialog) {
+bool HeadlessUserInterface::ServeMessages() {
+    if (!holds_.Any())
+        return false;
+    while (!posted_.empty()) {
+        Posted posted = posted_.front();
+        posted_.pop_front();
+        if (HeadlessWindow* target = Window(posted.window))
+            Deliver(*target, posted.message, posted.wParam, posted.lParam);
+    }
+    for (HeadlessWindow* open : modal_) {
+        if (open->needsPaint && !open->ended) {
+            open->needsPaint = false;
+            Deliver(*open, kWmPaint, 0, 0);
+        }
+    }
+    if (!script_.empty()) {
+        if (HeadlessWindow* target = OpenDialog(script_.front().templateId)) {
+            Action action = std::move(script_.front());
+            script_.pop_front();
+            Perform(action, *target, *target);
+        }
+    }
+    if (onServe_)
+        onServe_();
+    return true;
+}
+
+void HeadlessUserInterface::Perform(const Action& action, HeadlessWindow& dialog,
+                                    HeadlessWindow& running) {
     std::string where = " in " + Named(action.templateId);
     HeadlessWindow* control = Child(dialog, action.controlId);
+    const bool input = action.kind != Action::Kind::Repaint && action.kind != Action::Kind::Check;
+    if (input) {
+        // Input reaches neither a disabled dialog nor a disabled control of it.
+        std::string refusal;
+        if (!dialog.enabled)
+            refusal = Named(action.templateId) + " is disabled";
+        else if (control && !control->enabled &&
+                 (action.kind == Action::Kind::Click || action.kind == Action::Kind::Select))
+            refusal = "control " + std::to_string(action.controlId) + " is disabled" + where;
+        if (!refusal.empty()) {
+            if (action.refusalExpected)
+                refused_.push_back(refusal);
+            else
+                Fail(running, refusal);
+            return;
+        }
+        if (action.refusalExpected)
+            errors_.push_back("an action" + where + " was not refused");
+    }
     switch (action.kind) {
         case Action::Kind::Click:
             if (!control || control->kind != HeadlessKind::Button)
-                return Fail(dialog, "no button " + std::to_string(action.controlId) + where);
-            if (!control->enabled)
-                return Fail(dialog,
-                            "button " + std::to_string(action.controlId) + " is disabled" + where);
+                return Fail(running, "no button " + std::to_string(action.controlId) + where);
             return Command(dialog, action.controlId, kBnClicked);
         case Action::Kind::Escape:
             return Command(dialog, kIdCancel, kBnClicked);
@@ -349,15 +474,15 @@ void HeadlessUserInterface::Perform(const Action& action, HeadlessWindow& dialog
         }
         case Action::Kind::CloseBox:
             if ((dialog.style & kWsSysMenu) == 0)
-                return Fail(dialog, "no close box" + where);
+                return Fail(running, "no close box" + where);
             Deliver(dialog, kWmSysCommand, kScClose, 0);
             return;
         case Action::Kind::Select:
-            if (!control || control->kind != HeadlessKind::ComboBox || !control->enabled)
-                return Fail(dialog, "no enabled list " + std::to_string(action.controlId) + where);
+            if (!control || control->kind != HeadlessKind::ComboBox)
+                return Fail(running, "no list " + std::to_string(action.controlId) + where);
             if (action.index < 0 || action.index >= static_cast<int>(control->entries.size()))
-                return Fail(dialog, "list " + std::to_string(action.controlId) + " has no entry " +
-                                        std::to_string(action.index) + where);
+                return Fail(running, "list " + std::to_string(action.controlId) + " has no entry " +
+                                         std::to_string(action.index) + where);
             control->selection = action.index;
             return Command(dialog, action.controlId, kCbnSelChange);
         case Action::Kind::Repaint:

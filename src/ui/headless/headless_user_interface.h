@@ -13,6 +13,13 @@
 // Texts are bytes in the headless user's code page, as they are in the user's ANSI code page on
 // the platform: controls store and count bytes. That code page is UTF-8 (65001), which holds the
 // texts of every language the resources carry; they reach the dialogs converted into it.
+//
+// An action may name any dialog that is open, not only the topmost one; it is refused, as the
+// platform refuses input, when that dialog or its control is disabled. A refusal the test expects
+// (ExpectRefused) is recorded; any other is an error. While a handler holds its dialog and waits,
+// ServeMessages delivers what was posted and performs at most one scripted action each time.
+// Dialogs lie on a screen of kScreenWidth by kScreenHeight pixels, each opened centred over its
+// owner or, without one, on the screen.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/input_holds.h"
 #include "ui/resource_data.h"
 #include "ui/user_interface.h"
 
@@ -58,9 +66,18 @@ struct SystemMenuItem {
     std::string text;
 };
 
+struct WindowRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
 // One modal run of a dialog, in the order the dialogs were shown.
 struct DialogRecord {
     int templateId = 0;
+    int ownerTemplateId = 0;  // 0: no owner
+    WindowRect openedAt;      // screen pixels, as the dialog opened
     LanguageId language = 0;  // the language of the template that was found
     std::string caption;
     int result = 0;
@@ -83,6 +100,10 @@ public:
     WindowHandle Item(int id) const;
     std::string Text(int id) const;
     bool IsEnabled(int id) const;
+    bool IsDialogEnabled() const;
+    WindowRect Bounds() const;
+    // Moves the window (as the user drags it by its title bar).
+    void MoveTo(int x, int y);
     // Minimises or restores the window (as the user does with the minimise box).
     void SetIconic(bool iconic);
 
@@ -97,6 +118,8 @@ public:
     HeadlessUserInterface(LanguageId language, MessageBoxService& messageBoxes);
     HeadlessUserInterface(ResourceFile resources, LanguageId language,
                           MessageBoxService& messageBoxes);
+    static constexpr int kScreenWidth = 1024;
+    static constexpr int kScreenHeight = 768;
     ~HeadlessUserInterface() override;
 
     // The environment.
@@ -112,11 +135,16 @@ public:
     void QueueSelect(int templateId, int listId, int index);
     void QueueRepaint(int templateId);
     void QueueCheck(int templateId, std::function<void(HeadlessDialogView&)> check);
+    // The action queued last is to be refused; performed instead, it is an error.
+    void ExpectRefused();
+    // Called each time ServeMessages serves, after what it delivered and performed.
+    void SetOnServe(std::function<void()> onServe) { onServe_ = std::move(onServe); }
     std::size_t PendingActions() const { return script_.size(); }
 
     // What happened.
     const std::vector<DialogRecord>& Dialogs() const { return records_; }
     const std::vector<std::string>& Errors() const { return errors_; }
+    const std::vector<std::string>& Refused() const { return refused_; }
     const std::vector<unsigned>& Beeps() const { return beeps_; }
     int WaitCursorDepth() const { return waitCursorDepth_; }
     int WaitCursorShown() const { return waitCursorShown_; }
@@ -152,7 +180,10 @@ public:
     void MessageBeep(unsigned type) override { beeps_.push_back(type); }
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
-    MessageBoxService& MessageBoxes() override { return messageBoxes_; }
+    MessageBoxService& MessageBoxes() override { return liftingBoxes_; }
+    void HoldInput(WindowHandle window) override { holds_.Hold(window); }
+    void ReleaseInput(WindowHandle window) override { holds_.Release(window); }
+    bool ServeMessages() override;
     void ReportHandlerFailure(WindowHandle dialog, const std::string& what) override;
 
 private:
@@ -165,6 +196,21 @@ private:
         int controlId = 0;
         int index = 0;
         std::function<void(HeadlessDialogView&)> check;
+        bool refusalExpected = false;
+    };
+    // Message boxes as the platform shows them: a box disables its enabled owner while it is up.
+    class OwnerDisablingBoxes final : public MessageBoxService {
+    public:
+        OwnerDisablingBoxes(HeadlessUserInterface& ui, MessageBoxService& boxes)
+            : ui_(ui), boxes_(boxes) {}
+        MessageButton Show(const std::string& text, const std::string& caption, MessageIcon icon,
+                           bool taskModal, WindowHandle owner) override;
+        MessageButton ShowUntitled(const std::string& text, MessageIcon icon, bool taskModal,
+                                   WindowHandle owner) override;
+
+    private:
+        HeadlessUserInterface& ui_;
+        MessageBoxService& boxes_;
     };
     struct Posted {
         WindowHandle window;
@@ -189,7 +235,10 @@ private:
     MessageResult DefaultDialogMessage(HeadlessWindow& dialog, unsigned message,
                                        MessageWParam wParam, MessageLParam lParam,
                                        const std::string* textIn, std::string* textOut);
-    void Perform(const Action& action, HeadlessWindow& dialog);
+    // Performs `action` on `dialog`; a mistake ends `running`, the dialog whose loop runs.
+    void Perform(const Action& action, HeadlessWindow& dialog, HeadlessWindow& running);
+    HeadlessWindow* OpenDialog(int templateId) const;
+    void PlaceDialog(HeadlessWindow& dialog);
     void Command(HeadlessWindow& dialog, int id, int notification);
     void Fail(HeadlessWindow& dialog, const std::string& error);
     FontObject* Font(GdiHandle handle);
@@ -199,6 +248,10 @@ private:
     ResourceFile resources_;
     LanguageId language_;
     MessageBoxService& messageBoxes_;
+    InputHolds holds_{*this};
+    OwnerDisablingBoxes ownedBoxes_{*this, messageBoxes_};
+    HoldLiftingMessageBoxes liftingBoxes_{ownedBoxes_, holds_};
+    std::function<void()> onServe_;
     int pixelsPerInch_ = 96;
     std::map<int, std::string> replacedStrings_;
 
@@ -216,6 +269,7 @@ private:
 
     std::vector<DialogRecord> records_;
     std::vector<std::string> errors_;
+    std::vector<std::string> refused_;
     std::vector<unsigned> beeps_;
     int waitCursorDepth_ = 0;
     int waitCursorShown_ = 0;

@@ -45,6 +45,9 @@ struct HeadlessWindow {
     int result = 0;
     bool needsPaint = false;
     bool iconic = false;
+    HeadlessWindow* owner = nullptr;
+    int x = 0;  // screen pixels
+    int y = 0;
 };
 
 // Handles a message sent to a control (not a dialog). `textIn` carries the text of messages whose

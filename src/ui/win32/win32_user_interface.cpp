@@ -30,6 +30,7 @@ static_assert(kBnClicked == BN_CLICKED && kCbnSelChange == CBN_SELCHANGE && kIdO
               kBeepDefault == MB_OK);
 static_assert(kWsDisabled == WS_DISABLED && kBsDefPushButton == BS_DEFPUSHBUTTON &&
               kBsTypeMask == BS_TYPEMASK);
+static_assert(kWmQueryEndSession == WM_QUERYENDSESSION);
 static_assert(sizeof(WindowHandle) == sizeof(HWND) && sizeof(MessageWParam) == sizeof(WPARAM) &&
               sizeof(MessageLParam) == sizeof(LPARAM) && sizeof(MessageResult) == sizeof(LRESULT));
 
@@ -43,6 +44,34 @@ HCURSOR SystemCursor(LPCSTR id) {
     return ::LoadCursorA(nullptr, id);
 }
 
+// Places a dialog that is about to show: centred over its owner, or on the screen's work area
+// without one, and kept inside that work area.
+void CentreDialog(HWND dialog) {
+    RECT work = {};
+    if (!::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0))
+        work = RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    RECT area = work;
+    HWND owner = ::GetWindow(dialog, GW_OWNER);
+    if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner))
+        ::GetWindowRect(owner, &area);
+    RECT own = {};
+    if (!::GetWindowRect(dialog, &own))
+        return;
+    const LONG width = own.right - own.left;
+    const LONG height = own.bottom - own.top;
+    LONG x = area.left + (area.right - area.left - width) / 2;
+    LONG y = area.top + (area.bottom - area.top - height) / 2;
+    x = std::max(work.left, std::min(x, work.right - width));
+    y = std::max(work.top, std::min(y, work.bottom - height));
+    ::SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool IsInputMessage(UINT message) {
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+}
+
 INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Dialog* dialog = nullptr;
     if (message == WM_INITDIALOG) {
@@ -50,6 +79,7 @@ INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         ::SetWindowLongPtrA(window, DWLP_USER, lParam);
         dialog->AttachWindow(reinterpret_cast<WindowHandle>(window));
         lParam = 0;
+        CentreDialog(window);
     } else {
         dialog = reinterpret_cast<Dialog*>(::GetWindowLongPtrA(window, DWLP_USER));
     }
@@ -122,10 +152,54 @@ Win32UserInterface::Win32UserInterface(void* module, MessageBoxService& messageB
 }
 
 int Win32UserInterface::RunModal(Dialog& dialog, WindowHandle parent) {
+    // The owner is enabled when the dialog starts, so the dialog disables it and hands the
+    // activation back to it as it closes.
+    InputHolds::Lift lift(holds_, parent);
     INT_PTR result =
         ::DialogBoxParamA(static_cast<HINSTANCE>(module_), MAKEINTRESOURCEA(dialog.TemplateId()),
                           ToWindow(parent), DialogProcedure, reinterpret_cast<LPARAM>(&dialog));
     return static_cast<int>(result);
+}
+
+void Win32UserInterface::HoldInput(WindowHandle window) {
+    if (!holds_.Held(window)) {
+        HWND focus = ::GetFocus();
+        const bool inside =
+            focus && (focus == ToWindow(window) || ::IsChild(ToWindow(window), focus));
+        focusBeforeHold_[window] = inside ? focus : nullptr;
+    }
+    holds_.Hold(window);
+}
+
+void Win32UserInterface::ReleaseInput(WindowHandle window) {
+    if (!holds_.Release(window))
+        return;
+    // Disabling took the keyboard focus away; it goes back where it was.
+    HWND focus = static_cast<HWND>(focusBeforeHold_[window]);
+    focusBeforeHold_.erase(window);
+    if (focus && ::IsWindow(focus) && ::IsWindowEnabled(focus) && ::IsWindowVisible(focus) &&
+        ::GetActiveWindow() == ToWindow(window))
+        ::SetFocus(focus);
+}
+
+bool Win32UserInterface::ServeMessages() {
+    if (!holds_.Any())
+        return false;
+    MSG message;
+    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            // Left for the loop that owns it.
+            ::PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        HWND top = message.hwnd ? ::GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+        if (IsInputMessage(message.message) && top &&
+            holds_.Held(reinterpret_cast<WindowHandle>(top)))
+            continue;
+        ::TranslateMessage(&message);
+        ::DispatchMessageA(&message);
+    }
+    return true;
 }
 
 void Win32UserInterface::EndDialog(WindowHandle dialog, int result) {
@@ -278,6 +352,7 @@ void Win32UserInterface::EndWaitCursor() {
 }
 
 void Win32UserInterface::ReportHandlerFailure(WindowHandle, const std::string& what) {
+    // The user sees the failure in a box (Dialog); this leaves a trace for a debugger.
     ::OutputDebugStringA(("Quillet: a dialog handler failed: " + what + "\n").c_str());
 }
 

@@ -3,6 +3,9 @@
 // code page (the system converts the resources' texts into it).
 #pragma once
 
+#include <map>
+
+#include "ui/input_holds.h"
 #include "ui/user_interface.h"
 
 namespace quillet {
@@ -39,12 +42,19 @@ public:
     void MessageBeep(unsigned type) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
-    MessageBoxService& MessageBoxes() override { return messageBoxes_; }
+    MessageBoxService& MessageBoxes() override { return liftingBoxes_; }
+    void HoldInput(WindowHandle window) override;
+    void ReleaseInput(WindowHandle window) override;
+    bool ServeMessages() override;
     void ReportHandlerFailure(WindowHandle dialog, const std::string& what) override;
 
 private:
     void* module_;
     MessageBoxService& messageBoxes_;
+    InputHolds holds_{*this};
+    HoldLiftingMessageBoxes liftingBoxes_{messageBoxes_, holds_};
+    // The control that had the keyboard focus when a window's hold began, for its end.
+    std::map<WindowHandle, void*> focusBeforeHold_;
     int waitCursorDepth_ = 0;
     void* cursorBeforeWait_ = nullptr;
 };
