@@ -37,14 +37,14 @@ elapsed "$("$QUILLET_WINE" --version) on $(uname -r), $(nproc) processors"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX=/tmp/wineprefix
 export QUILLET_WINEPREFIX_TEMPLATE=$WINEPREFIX QUILLET_ARTIFACTS=$quillet_build/artifacts/guest32
 mkdir -p "$QUILLET_ARTIFACTS"
-kept=$out/wineprefix-$("$QUILLET_WINE" --version | tr -c 'A-Za-z0-9.\n-' _).tar.gz
-if [ -s "$kept" ] && mkdir -p "$WINEPREFIX" && tar -xzf "$kept" -C "$WINEPREFIX"; then
+kept=$out/wineprefix-$("$QUILLET_WINE" --version | tr -c 'A-Za-z0-9.\n-' _).tar
+if [ -s "$kept" ] && mkdir -p "$WINEPREFIX" && tar -xf "$kept" -C "$WINEPREFIX"; then
     elapsed "Wine prefix unpacked from $kept"
 else
     rm -rf "$WINEPREFIX"
     "$QUILLET_WINE" wineboot -i </dev/null >/dev/null 2>&1
     "$QUILLET_WINESERVER" -w
-    tar -czf "$kept.part" -C "$WINEPREFIX" . && mv "$kept.part" "$kept"
+    tar -cf "$kept.part" -C "$WINEPREFIX" . && mv "$kept.part" "$kept"
     elapsed "Wine prefix made and kept in $kept"
 fi
 

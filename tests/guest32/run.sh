@@ -51,6 +51,7 @@ cp -r "$out/kernel/modules" "$staging/modules"
 cp "$here/init" "$staging/init"
 (cd "$staging" && find . | "$staging/bin/busybox" cpio -o -H newc 2>/dev/null) |
     gzip -1 >"$out/initramfs.gz"
+rm -rf "$staging"
 
 printf '%s\n' "$2" >"$out/tests"
 rm -f "$out/status" "$out/ctest.log"
