@@ -75,7 +75,7 @@ echo "$accel_name" >"$out/accel"
 
 start=$SECONDS
 rc=0
-timeout "${QUILLET_GUEST_TIMEOUT:-1800}" qemu-system-x86_64 "${accel[@]}" -smp 2 -m 2048 \
+timeout "${QUILLET_GUEST_TIMEOUT:-1800}" qemu-system-x86_64 "${accel[@]}" -smp 2 -m 6144 \
     -nodefaults -no-reboot -display none -serial stdio \
     -kernel "$out/kernel/vmlinuz" -initrd "$out/initramfs.gz" \
     -append "console=ttyS0 quiet panic=-1 quillet_build=$build quillet_repo=$repo" \
