@@ -28,11 +28,15 @@ winbuild=$build/win32
 # import table) runs on the i686 build itself: here, or where this kernel cannot run 32-bit
 # programs, in a QEMU guest whose kernel can (tests/guest32).
 guest_tests='^(unit_tests_under_wine|e2e_app_update_aspi|e2e_aspi_dll_scan)$'
+# Opt-in (QUILLET_GUEST32=1) until the guest has passed in CI.
+guest=${QUILLET_GUEST32:-0}
+[ "$QUILLET_WINE_ARCH" != i686 ] || guest=0
 twin_filter=()
-if [ "$QUILLET_WINE_ARCH" != i686 ]; then
-    echo "== this machine cannot run 32-bit programs: the i686 tests run in a QEMU guest," \
-        "the other Windows tests on the x86-64 twin =="
+if [ "$guest" = 1 ]; then
     twin_filter=(-E "$guest_tests")
+fi
+if [ "$QUILLET_WINE_ARCH" != i686 ]; then
+    echo "== this machine cannot run 32-bit programs: Windows tests run on the x86-64 twin =="
     cmake -S . -B "$build/win64" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/$QUILLET_WINE_TOOLCHAIN" >/dev/null
     cmake --build "$build/win64" -j "$jobs"
@@ -59,7 +63,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" \
     ctest --test-dir "$winbuild" --output-on-failure --timeout 600 "${twin_filter[@]}" \
     | tee "$build/windows-ctest.log"
 
-if [ "$QUILLET_WINE_ARCH" != i686 ]; then
+if [ "$guest" = 1 ]; then
     echo "== i686 tests under 32-bit Wine in a QEMU guest =="
     tests/guest32/run.sh "$build" "$guest_tests"
 fi
@@ -68,7 +72,7 @@ native=$(grep -E 'tests passed' "$build/native-ctest.log" | tail -1)
 windows=$(grep -E 'tests passed' "$build/windows-ctest.log" | tail -1)
 echo "native: $native"
 echo "windows ($QUILLET_WINE_ARCH under Wine): $windows"
-if [ "$QUILLET_WINE_ARCH" != i686 ]; then
+if [ "$guest" = 1 ]; then
     guest=$(grep -E 'tests passed' "$build/guest32/ctest.log" | tail -1)
     echo "windows (i686 under 32-bit Wine in a QEMU guest, $(cat "$build/guest32/accel")): $guest"
 fi
