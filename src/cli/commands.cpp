@@ -169,7 +169,8 @@ int UpdateDrive(CommandContext& context, DriveBackend& backend, const UpdateOpti
     {
         SignalsHeld held;
         TerminalProgress progress(context.out, context.progressInPlace);
-        FirmwareDownload download(context.clock, context.messages, context.firmwareFiles,
+        MessagesBesideProgress messages(context.messages, progress);
+        FirmwareDownload download(context.clock, messages, context.firmwareFiles,
                                   context.strings);
         result = download.DownloadFirmware(drives, d, fileName, 0, productCode, progress);
     }

@@ -20,8 +20,13 @@ MessageButton TerminalMessageBox::Show(const std::string& text, const std::strin
 }
 
 TerminalProgress::~TerminalProgress() {
-    if (inPlace_ && drawn_ >= 0)
+    BreakLine();
+}
+
+void TerminalProgress::BreakLine() {
+    if (lineOpen_)
         out_ << std::endl;
+    lineOpen_ = false;
 }
 
 void TerminalProgress::SetRange(uint16_t lower, uint16_t upper) {
@@ -58,6 +63,7 @@ void TerminalProgress::Draw() {
     }
     drawn_ = percent;
     const int filled = percent * kBarWidth / 100;
+    lineOpen_ = true;
     out_ << "\r[" << std::string(filled, '#') << std::string(kBarWidth - filled, '.') << "] "
          << percent << "%" << std::flush;
 }

@@ -36,6 +36,8 @@ public:
     void SetStep(int step) override { step_ = step; }
     void StepIt() override;
     int GetPos() override { return position_; }
+    // Ends a line drawn in place, so that other output starts on a line of its own.
+    void BreakLine();
 
 private:
     void Draw();
@@ -47,6 +49,23 @@ private:
     int position_ = 0;
     int step_ = 10;
     int drawn_ = -1;  // the percentage last shown
+    bool lineOpen_ = false;
+};
+
+// Message boxes shown while a progress bar is drawn start on a fresh line.
+class MessagesBesideProgress : public MessageBoxService {
+public:
+    MessagesBesideProgress(MessageBoxService& messages, TerminalProgress& progress)
+        : messages_(messages), progress_(progress) {}
+    MessageButton Show(const std::string& text, const std::string& caption, MessageIcon icon,
+                       bool taskModal, WindowHandle owner) override {
+        progress_.BreakLine();
+        return messages_.Show(text, caption, icon, taskModal, owner);
+    }
+
+private:
+    MessageBoxService& messages_;
+    TerminalProgress& progress_;
 };
 
 // Asks `question` followed by " [y/N] "; true only for an answer starting with y or Y.
