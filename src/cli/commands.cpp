@@ -170,8 +170,7 @@ int UpdateDrive(CommandContext& context, DriveBackend& backend, const UpdateOpti
         SignalsHeld held;
         TerminalProgress progress(context.out, context.progressInPlace);
         MessagesBesideProgress messages(context.messages, progress);
-        FirmwareDownload download(context.clock, messages, context.firmwareFiles,
-                                  context.strings);
+        FirmwareDownload download(context.clock, messages, context.firmwareFiles, context.strings);
         result = download.DownloadFirmware(drives, d, fileName, 0, productCode, progress);
     }
     if (context.progressInPlace)
