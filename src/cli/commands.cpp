@@ -18,9 +18,9 @@ namespace quillet {
 
 namespace {
 
-constexpr int kMaxSources = 256;  // the bound of the program's tables
-constexpr size_t kEntryVersionLength = 4;
-constexpr size_t kEntryFileNameStart = 5;
+constexpr int kMaxSources = FirmwareUpdateDialog::kTableRows;
+constexpr size_t kEntryVersionLength = FirmwareUpdateDialog::kEntryVersionLength;
+constexpr size_t kEntryFileNameStart = FirmwareUpdateDialog::kEntryFileNameStart;
 constexpr uint8_t kPeripheralNoDevice = 0x7F;
 
 // Interrupts wait while the drive is being changed: a download cut short leaves the drive with
