@@ -244,26 +244,9 @@ void FirmwareUpdateDialog::FillSourceListPassThrough(int d) {
     sourceCombo.ResetContent();
     if (passThroughDrives.DriveCount() == 0)
         return;
-    const std::string product = TrimTrailingSpace(passThroughDrives.Product(d));
-    // One walk over the configuration files reads each of them once.
-    ProfileLookup lookup = passThroughDrives.Lookup();
-    int listed = 0;
-    for (int f = 0; f < passThroughDrives.ConfigFileCount(); ++f) {
-        const int devices = passThroughDrives.ReadDeviceCount(f);
-        for (int j = 0; j < devices; ++j) {
-            // The lists are bounded like every table of the program, so a huge count in a
-            // configuration file cannot flood the list.
-            const int products = std::min(passThroughDrives.ReadProductCount(f, j), kTableRows);
-            for (int k = 0; k < products; ++k) {
-                if (!ProductMatches(passThroughDrives.ReadProductName(f, j, k), product))
-                    continue;
-                const int files = passThroughDrives.ReadFileCount(f, j);
-                for (int l = 0; l < files && listed < kTableRows; ++l, ++listed)
-                    sourceCombo.InsertString(0, passThroughDrives.ReadFileEntry(f, j, l));
-                break;
-            }
-        }
-    }
+    for (const std::string& entry :
+         passThroughDrives.SourceEntries(passThroughDrives.Product(d), kTableRows))
+        sourceCombo.InsertString(-1, entry);
     sourceCombo.SetCurSel(0);
 }
 

@@ -1,5 +1,7 @@
 #include "catalogue/file_catalog.h"
 
+#include <algorithm>
+
 #include "catalogue/config_values.h"
 
 namespace quillet {
@@ -149,6 +151,30 @@ bool FileCatalog::ProductIdForProduct(const std::string& product, uint32_t& code
     if (d == -1)
         return false;
     return ReadProductId(i, d, code);
+}
+
+std::vector<std::string> FileCatalog::SourceEntries(const std::string& product, int maxEntries) {
+    const std::string trimmed = TrimTrailingSpace(product);
+    // One walk over the configuration files reads each of them once.
+    ProfileLookup lookup = Lookup();
+    std::vector<std::string> entries;
+    for (int f = 0; f < ConfigFileCount(); ++f) {
+        const int devices = ReadDeviceCount(f);
+        for (int j = 0; j < devices; ++j) {
+            // Bounded like every table of the program, so a huge count in a configuration file
+            // cannot flood the list.
+            const int products = std::min(ReadProductCount(f, j), maxEntries);
+            for (int k = 0; k < products; ++k) {
+                if (!ProductMatches(ReadProductName(f, j, k), trimmed))
+                    continue;
+                const int files = ReadFileCount(f, j);
+                for (int l = 0; l < files && static_cast<int>(entries.size()) < maxEntries; ++l)
+                    entries.insert(entries.begin(), ReadFileEntry(f, j, l));
+                break;
+            }
+        }
+    }
+    return entries;
 }
 
 }  // namespace quillet

@@ -54,6 +54,11 @@ public:
     // The product code of the first matching device of the first matching file.
     bool ProductIdForProduct(const std::string& product, uint32_t& code);
 
+    // The NT source list for a drive's product identification, top entry first: the raw FILENAME
+    // values of every device that lists a matching product, in every file; each value read goes
+    // on top of those read before. At most `maxEntries` values are read.
+    std::vector<std::string> SourceEntries(const std::string& product, int maxEntries);
+
     // Brackets a walk over the lenient readers (the NT source list) as one lookup, so each
     // configuration file is read once for the whole walk.
     ProfileLookup Lookup() { return ProfileLookup(profile_); }

@@ -1,0 +1,129 @@
+#include "cli/drive_backends.h"
+
+#include <strings.h>
+
+#include <fstream>
+
+#include "catalogue/config_values.h"
+#include "device/sense_text.h"
+
+namespace quillet {
+
+namespace {
+
+constexpr uint8_t kOpWriteBuffer = 0x3B;
+constexpr int kLetters = 26;
+
+}  // namespace
+
+SgBackend::SgBackend(SgSystem& system)
+    : system_(system), nodes_(0), volumes_(system, FindScsiGenericNodes(system)) {
+    while (nodes_ < kLetters && !volumes_.Node(static_cast<char>('A' + nodes_)).path.empty())
+        ++nodes_;
+}
+
+SgBackend::SgBackend(SgSystem& system, const std::string& device)
+    : system_(system), nodes_(1), volumes_(system, {NodeForDevice(system, device)}) {}
+
+bool SgBackend::MayUpdate(std::string* why) {
+    if (system_.MaySendAnyCommand())
+        return true;
+    *why =
+        "Updating firmware needs root: the kernel sends WRITE BUFFER through a SCSI generic node "
+        "only for a process with the CAP_SYS_RAWIO capability, and switching off its media "
+        "polling needs write access to /sys/block. Nothing was sent to the drive.";
+    return false;
+}
+
+SimulatedBackend::SimulatedBackend(ProfileReader& profile, const std::string& configPath,
+                                   const std::string& only) {
+    const sim::DriveConfigFile config(profile, configPath);
+    virtualTime_ = config.Number("ASPI", "VirtualTime", 0) != 0;
+    const std::string folder = FolderOfPath(configPath);
+    const std::vector<sim::DriveConfig> drives = sim::ReadDriveConfigs(config);
+    for (size_t n = 0; n < drives.size() && slots_.size() < kLetters; ++n) {
+        const std::string name = "Drive" + std::to_string(n);
+        if (!only.empty() && strcasecmp(only.c_str(), name.c_str()) != 0)
+            continue;
+        Slot slot;
+        slot.number = static_cast<int>(n);
+        slot.drive = std::make_unique<sim::SimulatedDrive>(drives[n].model);
+        for (const sim::Fault& fault : drives[n].faults)
+            slot.drive->AddFault(fault);
+        slot.journalPath = folder + drives[n].journalName;
+        slot.imagePath = folder + drives[n].imageName;
+        volumes_.MapDrive(static_cast<char>('A' + slots_.size()), *slot.drive);
+        slots_.push_back(std::move(slot));
+    }
+}
+
+SimulatedBackend::~SimulatedBackend() {
+    for (const Slot& slot : slots_) {
+        std::ofstream journal(slot.journalPath, std::ios::app | std::ios::binary);
+        for (const sim::JournalEntry& entry : slot.drive->Journal())
+            journal << sim::FormatJournalEntry(entry) << "\n";
+        if (slot.drive->ImageComplete()) {
+            const auto& image = slot.drive->ReceivedImage();
+            std::ofstream(slot.imagePath, std::ios::binary)
+                .write(reinterpret_cast<const char*>(image.data()),
+                       static_cast<std::streamsize>(image.size()));
+        }
+    }
+}
+
+std::string SimulatedBackend::Name(char letter) const {
+    const size_t index = static_cast<size_t>((letter | 0x20) - 'a');
+    return index < slots_.size() ? "Drive" + std::to_string(slots_[index].number) : std::string();
+}
+
+std::string SimulatedBackend::Problem() const {
+    for (const Slot& slot : slots_) {
+        const auto& journal = slot.drive->Journal();
+        if (journal.empty() || journal.back().cdb.empty())
+            continue;
+        const sim::JournalEntry& last = journal.back();
+        const std::string command = CommandName(last.cdb[0]);
+        if (last.outcome == sim::Outcome::NeverCompletes)
+            return "The drive did not complete " + command + " in time.";
+        if (last.status != 0) {
+            const uint8_t sense[14] = {0x70,
+                                       0,
+                                       last.sense.key,
+                                       0,
+                                       0,
+                                       0,
+                                       0,
+                                       0x0A,
+                                       0,
+                                       0,
+                                       0,
+                                       0,
+                                       last.sense.code,
+                                       last.sense.qualifier};
+            return "The drive rejected " + command + ": " + SenseInWords(sense, sizeof sense) + ".";
+        }
+    }
+    return std::string();
+}
+
+int SimulatedBackend::AcceptedWrites() const {
+    int accepted = 0;
+    for (const Slot& slot : slots_) {
+        for (const sim::JournalEntry& entry : slot.drive->Journal()) {
+            if (!entry.cdb.empty() && entry.cdb[0] == kOpWriteBuffer &&
+                entry.outcome == sim::Outcome::Completed && entry.status == 0)
+                ++accepted;
+        }
+    }
+    return accepted;
+}
+
+bool SimulatedBackend::DownloadClosed() const {
+    for (const Slot& slot : slots_) {
+        if (slot.drive->ImageComplete())
+            return true;
+    }
+    return false;
+}
+
+}  // namespace quillet

@@ -1,0 +1,91 @@
+// Where the Linux program's drives come from: the kernel's SCSI generic nodes, or the simulated
+// drives of a WNASPI32.CFG-style file. Either way the drives are volume devices on the letters
+// 'A', 'B', ... for the pass-through transport, which does all the talking.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/linux/sg_volume_devices.h"
+#include "platform/volume_devices.h"
+#include "sim/drive_config.h"
+#include "sim/volumes.h"
+
+namespace quillet {
+
+class DriveBackend {
+public:
+    virtual ~DriveBackend() = default;
+
+    virtual VolumeDevices& Volumes() = 0;
+    // The user's name for the drive on `letter`: its node, or its section in the file.
+    virtual std::string Name(char letter) const = 0;
+    // The last failure below the transport, in words; empty when there is none to tell.
+    virtual std::string Problem() const = 0;
+    // WRITE BUFFER commands the drive took: none means its firmware is untouched.
+    virtual int AcceptedWrites() const = 0;
+    // Whether the drive took the closing WRITE BUFFER.
+    virtual bool DownloadClosed() const = 0;
+    // Whether this process may send a firmware download at all; `why` says what is missing.
+    virtual bool MayUpdate(std::string* why) = 0;
+    // Drives that could not be opened for want of permission, by name.
+    virtual std::vector<std::string> Refused() const { return {}; }
+};
+
+// The nodes of /sys/class/scsi_generic, or one node named by the user.
+class SgBackend : public DriveBackend {
+public:
+    // Every node the kernel lists (at most 26).
+    explicit SgBackend(SgSystem& system);
+    // Only `device`: a generic node, or the CD device of one.
+    SgBackend(SgSystem& system, const std::string& device);
+
+    VolumeDevices& Volumes() override { return volumes_; }
+    std::string Name(char letter) const override { return volumes_.Node(letter).path; }
+    std::string Problem() const override { return DescribeProblem(volumes_.LastProblem()); }
+    int AcceptedWrites() const override { return volumes_.AcceptedWrites(); }
+    bool DownloadClosed() const override { return volumes_.DownloadClosed(); }
+    bool MayUpdate(std::string* why) override;
+    std::vector<std::string> Refused() const override { return volumes_.RefusedOpens(); }
+    size_t NodeCount() const { return nodes_; }
+
+private:
+    SgSystem& system_;
+    size_t nodes_;
+    SgVolumeDevices volumes_;
+};
+
+// The drives of the file's [ASPI] Drives, named Drive0, Drive1, ...; their journals and
+// completed images go beside the file (as the simulated DLL writes them) when the object ends.
+class SimulatedBackend : public DriveBackend {
+public:
+    // `only`: serve just that drive (its section name, any case); empty serves all.
+    SimulatedBackend(ProfileReader& profile, const std::string& configPath,
+                     const std::string& only);
+    ~SimulatedBackend() override;
+
+    VolumeDevices& Volumes() override { return volumes_; }
+    std::string Name(char letter) const override;
+    std::string Problem() const override;
+    int AcceptedWrites() const override;
+    bool DownloadClosed() const override;
+    bool MayUpdate(std::string*) override { return true; }
+    bool Found() const { return !slots_.empty(); }
+    // [ASPI] VirtualTime=1: the waits of a run take no real time.
+    bool VirtualTime() const { return virtualTime_; }
+
+private:
+    struct Slot {
+        int number = 0;
+        std::unique_ptr<sim::SimulatedDrive> drive;
+        std::string journalPath;
+        std::string imagePath;
+    };
+
+    std::vector<Slot> slots_;
+    sim::SimulatedVolumes volumes_;
+    bool virtualTime_ = false;
+};
+
+}  // namespace quillet

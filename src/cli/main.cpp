@@ -1,0 +1,134 @@
+// quillet: the Linux program. Lists the maker's CD drives on the SCSI generic nodes and updates
+// their firmware with the NT family's pass-through procedure, or does the same with simulated
+// drives.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/drive_backends.h"
+#include "cli/resource_texts.h"
+#include "cli/terminal.h"
+#include "platform/linux/sg_system.h"
+#include "platform/virtual_clock.h"
+
+namespace {
+
+using namespace quillet;
+
+constexpr char kUsage[] =
+    "usage: quillet [--catalog DIR] [--simulate CONFIG] list\n"
+    "       quillet [--catalog DIR] [--simulate CONFIG] [--yes] [--allow-older] update DEVICE "
+    "[IMAGE]\n"
+    "\n"
+    "  list             the Korvin CD drives on the SCSI generic nodes (/dev/sg*), their\n"
+    "                   firmware and the firmware the catalogue offers for each\n"
+    "  update           puts the offered firmware (or IMAGE, a file the catalogue offers for\n"
+    "                   the drive) into DEVICE (/dev/sgN, or the drive's /dev/srN)\n"
+    "  --catalog DIR    the folder with the *.ini catalogue and the images (default: here)\n"
+    "  --simulate FILE  simulated drives of a WNASPI32.CFG-style file, named Drive0, Drive1 ...\n"
+    "  --yes            answers the start confirmation\n"
+    "  --allow-older    answers the question about a firmware older than the drive's\n";
+
+std::string Absolute(const std::string& path) {
+    if (path.empty() || path[0] == '/')
+        return path;
+    char here[4096];
+    return getcwd(here, sizeof here) ? std::string(here) + "/" + path : path;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string catalog, simulate;
+    UpdateOptions options;
+    std::vector<std::string> words;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if ((arg == "--catalog" || arg == "--simulate") && i + 1 < argc) {
+            (arg == "--catalog" ? catalog : simulate) = argv[++i];
+        } else if (arg == "--yes") {
+            options.yes = true;
+        } else if (arg == "--allow-older") {
+            options.allowOlder = true;
+        } else if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return kExitDone;
+        } else if (!arg.empty() && arg[0] == '-') {
+            std::cerr << "quillet: unknown option " << arg << "\n" << kUsage;
+            return kExitUsage;
+        } else {
+            words.push_back(arg);
+        }
+    }
+    const bool list = words.size() == 1 && words[0] == "list";
+    const bool update = (words.size() == 2 || words.size() == 3) && words[0] == "update";
+    if (!list && !update) {
+        std::cerr << kUsage;
+        return kExitUsage;
+    }
+    if (update) {
+        options.device = words[1];
+        options.image = words.size() == 3 ? words[2] : std::string();
+    }
+    options.interactive = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
+
+    // Paths the user gave are taken from where the program was started, before the catalogue's
+    // folder becomes the current directory (the Windows program works in its own folder).
+    simulate = Absolute(simulate);
+    const std::string device =
+        options.device.find('/') != std::string::npos ? Absolute(options.device) : options.device;
+    if (!catalog.empty() && chdir(catalog.c_str()) != 0) {
+        std::perror(("quillet: " + catalog).c_str());
+        return kExitUsage;
+    }
+
+    SystemDirectorySearch directory;
+    SystemFileSystem files;
+    SystemProfileReader profile;
+    SystemFirmwareFiles firmwareFiles;
+    SystemClock systemClock;
+    VirtualClock virtualClock;
+    TerminalMessageBox messages(std::cerr);
+    EnglishTexts strings;
+    LinuxSgSystem sg;
+
+    std::unique_ptr<DriveBackend> backend;
+    bool virtualTime = false;
+    if (!simulate.empty()) {
+        auto simulated =
+            std::make_unique<SimulatedBackend>(profile, simulate, update ? device : std::string());
+        if (update && !simulated->Found()) {
+            std::cerr << "quillet: " << device << " is not a drive of " << simulate
+                      << " (Drive0, Drive1, ...)\n";
+            return kExitUsage;
+        }
+        virtualTime = simulated->VirtualTime();
+        backend = std::move(simulated);
+    } else if (update) {
+        backend = std::make_unique<SgBackend>(sg, device);
+    } else {
+        auto nodes = std::make_unique<SgBackend>(sg);
+        if (nodes->NodeCount() == 0)
+            std::cerr << "No SCSI generic nodes (/dev/sg*) found: is the sg module loaded?\n";
+        backend = std::move(nodes);
+    }
+
+    CommandContext context{directory,
+                           files,
+                           profile,
+                           firmwareFiles,
+                           virtualTime ? static_cast<Clock&>(virtualClock) : systemClock,
+                           messages,
+                           strings,
+                           std::cin,
+                           std::cout,
+                           std::cerr,
+                           static_cast<bool>(isatty(STDOUT_FILENO))};
+    return list ? ListDrives(context, *backend) : UpdateDrive(context, *backend, options);
+}

@@ -1,0 +1,44 @@
+#include "cli/resource_texts.h"
+
+#include <optional>
+
+#include "res/compiled_resources.h"
+#include "ui/resource_data.h"
+
+namespace quillet {
+
+namespace {
+
+const ResourceFile* Resources() {
+    static const std::optional<ResourceFile> file =
+        ResourceFile::Parse(CompiledResourceData(), CompiledResourceSize());
+    return file ? &*file : nullptr;
+}
+
+}  // namespace
+
+std::string EnglishTexts::LoadStringResource(int id) {
+    const ResourceFile* file = Resources();
+    if (file == nullptr)
+        return std::string();
+    return file->FindString(id, kLanguageEnglishUs).value_or(std::string());
+}
+
+std::string EnglishTexts::DialogText(int dialogId, int controlId) {
+    const ResourceFile* file = Resources();
+    const ResourceEntry* entry =
+        file ? file->FindForLanguage(kRtDialog, static_cast<uint16_t>(dialogId), kLanguageEnglishUs)
+             : nullptr;
+    if (entry == nullptr)
+        return std::string();
+    const std::optional<DialogTemplate> dialog = ParseDialogTemplate(entry->data);
+    if (!dialog)
+        return std::string();
+    for (const DialogItemTemplate& item : dialog->items) {
+        if (item.id == controlId)
+            return item.title.text;
+    }
+    return std::string();
+}
+
+}  // namespace quillet

@@ -1,0 +1,80 @@
+#include "cli/terminal.h"
+
+#include <algorithm>
+#include <istream>
+#include <ostream>
+
+namespace quillet {
+
+namespace {
+
+constexpr int kBarWidth = 40;
+constexpr int kPlainLineEvery = 10;  // percent
+
+}  // namespace
+
+MessageButton TerminalMessageBox::Show(const std::string& text, const std::string& caption,
+                                       MessageIcon, bool, WindowHandle) {
+    out_ << (caption.empty() ? std::string("quillet") : caption) << ": " << text << std::endl;
+    return MessageButton::Ok;
+}
+
+TerminalProgress::~TerminalProgress() {
+    BreakLine();
+}
+
+void TerminalProgress::BreakLine() {
+    if (lineOpen_)
+        out_ << std::endl;
+    lineOpen_ = false;
+}
+
+void TerminalProgress::SetRange(uint16_t lower, uint16_t upper) {
+    lower_ = lower;
+    upper_ = std::max<int>(lower, upper);
+    position_ = std::clamp(position_, lower_, upper_);
+}
+
+void TerminalProgress::SetPos(int position) {
+    position_ = std::clamp(position, lower_, upper_);
+    Draw();
+}
+
+void TerminalProgress::StepIt() {
+    position_ += step_;
+    if (position_ > upper_)
+        position_ = lower_ + (position_ - upper_);
+    position_ = std::clamp(position_, lower_, upper_);
+    Draw();
+}
+
+void TerminalProgress::Draw() {
+    const int span = upper_ - lower_;
+    const int percent = span > 0 ? (position_ - lower_) * 100 / span : 100;
+    if (percent == drawn_)
+        return;
+    if (!inPlace_) {
+        // Plain lines: the start, every tenth and the end.
+        if (drawn_ >= 0 && percent / kPlainLineEvery == drawn_ / kPlainLineEvery && percent != 100)
+            return;
+        drawn_ = percent;
+        out_ << "progress " << percent << "%" << std::endl;
+        return;
+    }
+    drawn_ = percent;
+    const int filled = percent * kBarWidth / 100;
+    lineOpen_ = true;
+    out_ << "\r[" << std::string(filled, '#') << std::string(kBarWidth - filled, '.') << "] "
+         << percent << "%" << std::flush;
+}
+
+bool AskYesNo(std::istream& in, std::ostream& out, const std::string& question) {
+    out << question << " [y/N] " << std::flush;
+    std::string answer;
+    if (!std::getline(in, answer))
+        return false;
+    const size_t first = answer.find_first_not_of(" \t");
+    return first != std::string::npos && (answer[first] == 'y' || answer[first] == 'Y');
+}
+
+}  // namespace quillet

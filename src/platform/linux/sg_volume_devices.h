@@ -1,0 +1,106 @@
+// The volume devices of the pass-through transport on Linux: drive letters stand for SCSI
+// generic nodes (/dev/sgN), and the pass-through request record travels to the drive through
+// the SG_IO control of the node. The media change notification switch becomes the kernel's media
+// polling of the node's CD device (/sys/block/srN/events_poll_msecs): switched off, the kernel
+// sends the drive nothing of its own during a download; it is put back when switched on and when
+// the handle closes, whichever comes first.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/linux/sg_system.h"
+#include "platform/volume_devices.h"
+
+namespace quillet {
+
+// One generic node and the CD device the same drive has, if any.
+struct SgNode {
+    std::string path;   // "/dev/sg1"
+    std::string block;  // "sr0", empty when the drive has no block device
+};
+
+// The nodes the kernel lists under /sys/class/scsi_generic, in its order.
+std::vector<SgNode> FindScsiGenericNodes(SgSystem& system);
+// The node for a device path given by the user: its own name, or a CD device (/dev/srN) through
+// the generic node of the same drive. Nothing found gives the path as given, without a block.
+SgNode NodeForDevice(SgSystem& system, const std::string& path);
+
+enum class SgProblemKind : uint8_t {
+    None,
+    NoPermission,     // open or SG_IO refused (EACCES, EPERM)
+    DeviceGone,       // the node does not exist or its device went away
+    Rejected,         // the drive ended the command with a status other than GOOD
+    NeverCompleted,   // the kernel gave up waiting for the command
+    TransportFailed,  // the host adapter or its driver reported an error
+    PollingNotSwitched,
+    SystemError,
+};
+
+// The last thing that went wrong; every operation that works clears it.
+struct SgProblem {
+    SgProblemKind kind = SgProblemKind::None;
+    std::string node;
+    std::array<uint8_t, 16> cdb{};
+    uint8_t cdbLength = 0;  // 0 when it was not a command
+    uint8_t status = 0;
+    uint8_t hostStatus = 0;
+    uint8_t driverStatus = 0;
+    std::vector<uint8_t> sense;
+    int error = 0;       // errno
+    std::string detail;  // the file that could not be written, for the polling switch
+};
+
+// One paragraph for the user: what failed, why in words, and what access is needed.
+std::string DescribeProblem(const SgProblem& problem);
+
+class SgVolumeDevices : public VolumeDevices {
+public:
+    // Letter 'A' is nodes[0], 'B' nodes[1], ... (at most 26). `system` must outlive the object.
+    SgVolumeDevices(SgSystem& system, std::vector<SgNode> nodes);
+    // Puts back any media polling still switched off and closes what is open.
+    ~SgVolumeDevices() override;
+    SgVolumeDevices(const SgVolumeDevices&) = delete;
+    SgVolumeDevices& operator=(const SgVolumeDevices&) = delete;
+
+    VolumeHandle Open(char letter, VolumeAccess access) override;
+    bool IoControl(VolumeHandle handle, uint32_t code, void* in, uint32_t inLength, void* out,
+                   uint32_t outLength, uint32_t* returned) override;
+    void Close(VolumeHandle handle) override;
+
+    const SgNode& Node(char letter) const;
+    const SgProblem& LastProblem() const { return problem_; }
+    // WRITE BUFFER commands the drive has taken with GOOD status.
+    int AcceptedWrites() const { return acceptedWrites_; }
+    // Whether the drive took a closing (zero-length) WRITE BUFFER: the download is whole.
+    bool DownloadClosed() const { return downloadClosed_; }
+    // Nodes whose open was refused for want of permission, each once.
+    const std::vector<std::string>& RefusedOpens() const { return refused_; }
+
+private:
+    struct Opened {
+        int fd = -1;  // -1 for a query-only handle
+        size_t node = 0;
+        bool pollingOff = false;
+        std::string savedPolling;  // the attribute's text before it was switched off
+    };
+
+    bool PassThrough(Opened& opened, uint8_t* record, uint32_t inLength, uint32_t outLength,
+                     uint32_t* returned);
+    bool SwitchPolling(Opened& opened, bool off);
+    void Fail(SgProblemKind kind, const Opened* opened, int error);
+
+    SgSystem& system_;
+    std::vector<SgNode> nodes_;
+    std::map<VolumeHandle, Opened> handles_;
+    VolumeHandle next_ = 0x100;
+    SgProblem problem_;
+    int acceptedWrites_ = 0;
+    bool downloadClosed_ = false;
+    std::vector<std::string> refused_;
+};
+
+}  // namespace quillet

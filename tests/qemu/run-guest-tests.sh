@@ -1,0 +1,167 @@
+#!/usr/bin/env bash
+# quillet against a real SCSI target: Debian's kernel under QEMU, its sg and sr drivers in front
+# of QEMU's SCSI CD emulation behind virtio-scsi. The statically linked quillet and the demo
+# catalogue go into a busybox initramfs; the guest (guest-init) runs the commands and reports on
+# the serial console; QEMU's trace of parsed SCSI requests and its monitor show what reached the
+# drives.
+#
+# usage: run-guest-tests.sh QUILLET_STATIC BUILD_DIR
+# Kernel and busybox are fetched into BUILD_DIR/qemu-cache (fetch-kernel.sh), the rest is made in
+# BUILD_DIR/qemu-guest. Exit 77 (skipped) when QEMU is not installed or the kernel cannot be had.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+quillet=$(realpath "${1:?usage: run-guest-tests.sh QUILLET_STATIC BUILD_DIR}")
+build=$(realpath "${2:?usage: run-guest-tests.sh QUILLET_STATIC BUILD_DIR}")
+start=$SECONDS
+
+command -v qemu-system-x86_64 >/dev/null || { echo "SKIPPED: no qemu-system-x86_64" >&2; exit 77; }
+cache=$build/qemu-cache
+"$here/fetch-kernel.sh" "$cache" >/dev/null || { echo "SKIPPED: no kernel" >&2; exit 77; }
+version=$(cat "$cache/version")
+
+guest=$build/qemu-guest
+rm -rf "$guest"
+mkdir -p "$guest/root/bin" "$guest/root/modules" "$guest/root/proc" "$guest/root/sys" \
+    "$guest/root/dev" "$guest/root/catalogue"
+cp "$cache/busybox" "$quillet" "$guest/root/bin/"
+[ "$(basename "$quillet")" = quillet ] || mv "$guest/root/bin/$(basename "$quillet")" "$guest/root/bin/quillet"
+for module in scsi_common scsi_mod cdrom sr_mod sg virtio_ring virtio virtio_pci_legacy_dev \
+    virtio_pci_modern_dev virtio_pci virtio_scsi; do
+    find "$cache/modules/$version/kernel" -name "$module.ko" -exec cp {} "$guest/root/modules/" \;
+done
+cp "$here/guest-init" "$guest/root/init"
+chmod +x "$guest/root/init"
+"$root/scripts/demo/make-folder.sh" "$guest/root/catalogue" >/dev/null
+rm "$guest/root/catalogue/WNASPI32.CFG"
+(cd "$guest/root" && find . | cpio -o -H newc --quiet | gzip -1) >"$guest/initramfs.gz"
+# Any file serves as the disc.
+head -c 1048576 /dev/zero >"$guest/disc.iso"
+
+serial=$guest/serial.log
+trace=$guest/scsi-trace.log
+monitor=$guest/monitor.log
+: >"$serial"
+cd_drive() {  # target product vendor [disc]
+    local drive=""
+    if [ -n "${4:-}" ]; then
+        QEMU_DRIVES+=(-drive "if=none,id=disc$1,file=$4,format=raw,media=cdrom,readonly=on")
+        drive=",drive=disc$1"
+    fi
+    QEMU_DRIVES+=(-device "scsi-cd,bus=scsi0.0,channel=0,scsi-id=$1,lun=0,id=cd$1,vendor=$3,product=$2,ver=1.0q$drive")
+}
+QEMU_DRIVES=()
+cd_drive 1 CDRW-8432 KORVIN
+cd_drive 2 MTX5160E KORVIN
+cd_drive 3 CDRW-8432 KORVIN "$guest/disc.iso"
+cd_drive 4 CDROM-XM OTHERCO
+
+# The monitor on two FIFOs (QEMU's pipe character device): commands in, answers out.
+mkfifo "$guest/monitor.in" "$guest/monitor.out"
+qemu=""
+reader=""
+trap 'kill $qemu $reader 2>/dev/null || true' EXIT
+boot() {  # accelerator
+    : >"$serial"
+    : >"$trace"
+    qemu-system-x86_64 -accel "$1" -m 512 -nodefaults -display none \
+        -kernel "$cache/vmlinuz" -initrd "$guest/initramfs.gz" \
+        -append "console=ttyS0 quiet panic=-1" -no-reboot \
+        -serial "file:$serial" -chardev "pipe,id=monitor,path=$guest/monitor" -mon monitor \
+        -trace "scsi_req_parsed,file=$trace" \
+        -device virtio-scsi-pci,id=scsi0 "${QEMU_DRIVES[@]}" >"$guest/qemu.log" 2>&1 &
+    qemu=$!
+}
+# KVM where it works, else TCG: a KVM guest that has not reached its init after a while never
+# will (nested virtualisation can start a guest that then hangs).
+accel=tcg
+if [ -r /dev/kvm ] && [ -w /dev/kvm ]; then
+    boot kvm
+    for _ in $(seq 1 50); do
+        grep -q QUILLET-INIT "$serial" && { accel=kvm; break; }
+        kill -0 "$qemu" 2>/dev/null || break
+        sleep 0.2
+    done
+    if [ $accel != kvm ]; then
+        kill "$qemu" 2>/dev/null || true
+        wait "$qemu" 2>/dev/null || true
+    fi
+fi
+[ $accel = kvm ] || boot tcg
+cat "$guest/monitor.out" >"$monitor" &
+reader=$!
+
+deadline=$((SECONDS + 240))
+until grep -q QUILLET-DONE "$serial"; do
+    if ((SECONDS > deadline)) || ! kill -0 "$qemu" 2>/dev/null; then
+        echo "FAIL: the guest did not finish; QEMU and the serial console said:" >&2
+        cat "$guest/qemu.log" "$serial" >&2
+        exit 1
+    fi
+    sleep 0.2
+done
+{
+    echo "info block"
+    sleep 1
+    echo "quit"
+} >"$guest/monitor.in"
+wait "$qemu" || true
+kill "$reader" 2>/dev/null || true
+
+failures=0
+check() {  # description command...
+    local what=$1
+    shift
+    if "$@"; then
+        echo "ok: $what"
+    else
+        echo "FAIL: $what" >&2
+        failures=$((failures + 1))
+    fi
+}
+section() {  # name: the serial output of one run, CR removed
+    tr -d '\r' <"$serial" | sed -n "/^QUILLET-BEGIN $1\$/,/^QUILLET-END $1 /p"
+}
+has() { section "$1" | grep -qF -- "$2"; }
+lacks() { ! section "$1" | grep -qF -- "$2"; }
+exit_code() { section "$1" | sed -n "s/^QUILLET-END $1 rc=//p"; }
+# Parsed SCSI requests by target and operation code (decimal in the trace).
+requests() { grep -c "scsi_req_parsed target $1 lun 0 tag -\?[0-9]* command $2 " "$trace" || true; }
+# The monitor's word on the tray of the drive with the disc.
+tray_open() { grep -A3 "^disc3 " "$monitor" | grep -q "tray open"; }
+
+check "list shows the KORVIN drive with its revision" has list "KORVIN   CDRW-8432        1.0q"
+check "list shows the tagged drive" has list "KORVIN   MTX5160E         1.0q"
+check "list offers the catalogue's firmware" has list "offered: 1.0r CDRW8432.BIN"
+check "list leaves out the other vendor's drive" lacks list "OTHERCO"
+check "list exits 0" [ "$(exit_code list)" = 0 ]
+
+check "untagged: the rejected WRITE BUFFER in words" has untagged \
+    "The drive rejected WRITE BUFFER (status 02h): NOT READY (sense key 2h), medium not present"
+check "untagged: firmware write error" has untagged "Error: Firmware write error !"
+check "untagged: stopped" has untagged "This operation was stopped!!"
+check "untagged: not updated" has untagged "The drive was not updated."
+check "untagged: exits non-zero" [ "$(exit_code untagged)" != 0 ]
+check "untagged: one WRITE BUFFER reached the drive, nothing after it" [ "$(requests 1 59)" = 1 ]
+check "untagged: media polling put back" grep -q "QUILLET-POLLING 2000" "$serial"
+
+check "tagged: firmware file read error" has tagged "Error: Firmware file read error !"
+check "tagged: the rejected READ BUFFER in words" has tagged "The drive rejected READ BUFFER"
+check "tagged: exits non-zero" [ "$(exit_code tagged)" != 0 ]
+check "tagged: READ BUFFER sent" [ "$(requests 2 60)" -ge 1 ]
+check "tagged: no WRITE BUFFER" [ "$(requests 2 59)" = 0 ]
+
+check "medium: the disc message" has medium "error: Eject the disc from the drive."
+check "medium: not updated" has medium "The drive was not updated."
+check "medium: exits non-zero" [ "$(exit_code medium)" != 0 ]
+check "medium: no WRITE BUFFER" [ "$(requests 3 59)" = 0 ]
+check "medium: the tray stands open" tray_open
+
+uptime=$(tr -d '\r' <"$serial" | sed -n 's/^QUILLET-UPTIME //p')
+echo "guest: drives ready ${uptime:-?} s after boot; whole QEMU test $((SECONDS - start)) s ($accel)"
+if ((failures > 0)); then
+    echo "serial console:" >&2
+    cat "$serial" >&2
+    exit 1
+fi

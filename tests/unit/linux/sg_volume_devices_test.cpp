@@ -1,0 +1,227 @@
+// The Linux volume devices under the pass-through transport, over a scripted kernel: what each
+// SG_IO header carries, and the failures a drive cannot be made to show (permission denied, a
+// device that goes away, a command that never completes), with the media polling put back.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "device/pass_through.h"
+#include "platform/linux/sg_volume_devices.h"
+#include "platform/virtual_clock.h"
+
+namespace quillet {
+namespace {
+
+constexpr char kPolling[] = "/sys/block/sr0/events_poll_msecs";
+constexpr char kDefaultPolling[] = "/sys/module/block/parameters/events_dfl_poll_msecs";
+
+class ScriptedSg : public SgSystem {
+public:
+    int Open(const std::string& path, int flags, int* error) override {
+        opens.push_back(path);
+        openFlags = flags;
+        *error = openError;
+        return openError ? -1 : 7;
+    }
+    int SgIo(int fd, sg_io_hdr_t* header, int* error) override {
+        EXPECT_EQ(fd, 7);
+        seen.push_back(*header);
+        cdbs.emplace_back(header->cmdp, header->cmdp + header->cmd_len);
+        *error = 0;
+        if (answer)
+            return answer(header, error);
+        return 0;
+    }
+    void Close(int fd) override { closed.push_back(fd); }
+    bool ReadText(const std::string& path, std::string* text) override {
+        const auto found = files.find(path);
+        if (found == files.end())
+            return false;
+        *text = found->second;
+        return true;
+    }
+    bool WriteText(const std::string& path, const std::string& text, int* error) override {
+        *error = writeError;
+        if (writeError)
+            return false;
+        files[path] = text;
+        writes.push_back(text);
+        return true;
+    }
+    std::vector<std::string> List(const std::string&) override { return {}; }
+    bool MaySendAnyCommand() override { return true; }
+
+    int openError = 0;
+    int openFlags = 0;
+    int writeError = 0;
+    std::function<int(sg_io_hdr_t*, int*)> answer;
+    std::vector<std::string> opens;
+    std::vector<sg_io_hdr_t> seen;  // pointers into the call's own record: compare, do not read
+    std::vector<std::vector<uint8_t>> cdbs;
+    std::vector<int> closed;
+    std::map<std::string, std::string> files;
+    std::vector<std::string> writes;
+};
+
+class SgVolumeDevicesTest : public ::testing::Test {
+protected:
+    SgVolumeDevicesTest() : volumes(sg, {SgNode{"/dev/sg3", "sr0"}}), transport(volumes, clock) {}
+
+    DriveAddress Open() {
+        DriveAddress address;
+        address.handle = transport.OpenDrive('A', VolumeAccess::ReadWrite);
+        return address;
+    }
+
+    ScriptedSg sg;
+    VirtualClock clock;
+    SgVolumeDevices volumes;
+    PassThroughTransport transport;
+};
+
+TEST_F(SgVolumeDevicesTest, CommandsTravelAsSgIoHeaders) {
+    const DriveAddress drive = Open();
+    ASSERT_NE(drive.handle, kInvalidVolumeHandle);
+    EXPECT_EQ(sg.openFlags & O_ACCMODE, O_RDWR);
+    uint8_t block[2048] = {1, 2, 3};
+    uint8_t inquiry[1024];
+    ASSERT_TRUE(transport.Commands().WriteFirmwareBlock(drive, 0x123456, block, sizeof block));
+    ASSERT_TRUE(transport.Commands().Inquiry(drive, inquiry, sizeof inquiry));
+    uint8_t qualifier = 9;
+    transport.Commands().TestUnitReady(drive, &qualifier);
+    ASSERT_EQ(sg.seen.size(), 3u);
+
+    const sg_io_hdr_t& write = sg.seen[0];
+    EXPECT_EQ(write.dxfer_direction, SG_DXFER_TO_DEV);
+    EXPECT_EQ(write.dxferp, block);
+    EXPECT_EQ(write.dxfer_len, sizeof block);
+    EXPECT_EQ(write.cmd_len, 10);
+    EXPECT_EQ(write.mx_sb_len, 14);
+    EXPECT_EQ(write.timeout, 30000u);  // the record's 30 seconds
+    EXPECT_EQ(sg.cdbs[0],
+              (std::vector<uint8_t>{0x3B, 0x05, 0x00, 0x12, 0x34, 0x56, 0x00, 0x08, 0x00, 0x00}));
+    EXPECT_EQ(sg.seen[1].dxfer_direction, SG_DXFER_FROM_DEV);
+    EXPECT_EQ(sg.seen[1].dxfer_len, 1024u);
+    EXPECT_EQ(sg.seen[2].dxfer_direction, SG_DXFER_NONE);
+    EXPECT_EQ(qualifier, 0);
+    EXPECT_EQ(volumes.AcceptedWrites(), 1);
+}
+
+TEST_F(SgVolumeDevicesTest, CheckConditionReachesTheRecordAndIsToldInWords) {
+    sg.answer = [](sg_io_hdr_t* header, int*) {
+        const uint8_t sense[18] = {0x70, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x3A, 0x01};
+        std::copy(sense, sense + std::min<int>(18, header->mx_sb_len), header->sbp);
+        header->sb_len_wr = std::min<int>(18, header->mx_sb_len);
+        header->status = 0x02;
+        header->driver_status = 0x08;
+        return 0;
+    };
+    const DriveAddress drive = Open();
+    uint8_t qualifier = 0;
+    EXPECT_FALSE(transport.Commands().TestUnitReady(drive, &qualifier));
+    EXPECT_EQ(qualifier, 0x01);  // no medium, tray closed: read from the record's sense
+    uint8_t block[2048] = {};
+    ScsiRequest request;
+    EXPECT_TRUE(transport.Commands().WriteFirmwareBlock(drive, 0, block, sizeof block, &request));
+    EXPECT_EQ(request.targetStatus, 0x02);
+    EXPECT_EQ(volumes.AcceptedWrites(), 0);
+    EXPECT_EQ(volumes.LastProblem().kind, SgProblemKind::Rejected);
+    EXPECT_EQ(DescribeProblem(volumes.LastProblem()),
+              "The drive rejected WRITE BUFFER (status 02h): NOT READY (sense key 2h), medium "
+              "not present, tray closed (ASC 3Ah, ASCQ 01h).");
+}
+
+struct Failure {
+    const char* name;
+    std::function<int(sg_io_hdr_t*, int*)> answer;
+    SgProblemKind kind;
+    const char* words;  // part of the description
+};
+
+TEST_F(SgVolumeDevicesTest, FailedCommandsFailTheRequestAndSayWhy) {
+    const Failure failures[] = {
+        {"device gone", [](sg_io_hdr_t*, int* e) { return *e = ENODEV, -1; },
+         SgProblemKind::DeviceGone, "/dev/sg3 is gone (during WRITE BUFFER)"},
+        {"not permitted", [](sg_io_hdr_t*, int* e) { return *e = EPERM, -1; },
+         SgProblemKind::NoPermission, "CAP_SYS_RAWIO"},
+        {"never completes", [](sg_io_hdr_t* h, int*) { return h->host_status = 0x03, 0; },
+         SgProblemKind::NeverCompleted, "did not complete WRITE BUFFER"},
+        {"driver timeout", [](sg_io_hdr_t* h, int*) { return h->driver_status = 0x06, 0; },
+         SgProblemKind::NeverCompleted, "did not complete"},
+        {"bus error", [](sg_io_hdr_t* h, int*) { return h->host_status = 0x07, 0; },
+         SgProblemKind::TransportFailed, "host status 07h"},
+    };
+    const DriveAddress drive = Open();
+    for (const Failure& failure : failures) {
+        SCOPED_TRACE(failure.name);
+        sg.answer = failure.answer;
+        uint8_t block[2048] = {};
+        EXPECT_FALSE(transport.Commands().WriteFirmwareBlock(drive, 0, block, sizeof block));
+        EXPECT_EQ(volumes.LastProblem().kind, failure.kind);
+        EXPECT_NE(DescribeProblem(volumes.LastProblem()).find(failure.words), std::string::npos)
+            << DescribeProblem(volumes.LastProblem());
+        EXPECT_EQ(volumes.AcceptedWrites(), 0);
+    }
+}
+
+TEST_F(SgVolumeDevicesTest, RefusedOpenSaysWhatAccessIsNeeded) {
+    sg.openError = EACCES;
+    EXPECT_EQ(transport.OpenDrive('A', VolumeAccess::ReadWrite), kInvalidVolumeHandle);
+    EXPECT_EQ(volumes.LastProblem().kind, SgProblemKind::NoPermission);
+    EXPECT_NE(DescribeProblem(volumes.LastProblem()).find("needs read and write access"),
+              std::string::npos);
+    EXPECT_EQ(volumes.RefusedOpens(), std::vector<std::string>{"/dev/sg3"});
+    sg.openError = ENOENT;
+    EXPECT_EQ(transport.OpenDrive('A', VolumeAccess::ReadWrite), kInvalidVolumeHandle);
+    EXPECT_EQ(volumes.LastProblem().kind, SgProblemKind::DeviceGone);
+    EXPECT_EQ(transport.OpenDrive('B', VolumeAccess::ReadWrite), kInvalidVolumeHandle);
+}
+
+TEST_F(SgVolumeDevicesTest, MediaPollingIsSwitchedOffAndPutBackOnEveryExit) {
+    struct Case {
+        const char* name;
+        const char* polling;
+        const char* fallback;
+        bool switchOnFirst;  // false: the handle closes with the polling still off
+        std::vector<std::string> writes;
+    };
+    const Case cases[] = {
+        {"switched on again", "2000", "0", true, {"0", "2000"}},
+        {"closed while off", "2000\n", "0", false, {"0", "2000"}},
+        {"kernel default in force", "-1", "1500", false, {"0", "-1"}},
+        {"not polled", "-1", "0", true, {}},
+        {"polling off already", "0", "2000", false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sg.files = {{kPolling, c.polling}, {kDefaultPolling, c.fallback}};
+        sg.writes.clear();
+        const VolumeHandle query = transport.OpenDrive('A', VolumeAccess::QueryOnly);
+        EXPECT_TRUE(sg.opens.empty());  // a query handle sends the drive nothing
+        EXPECT_TRUE(transport.SetMediaChangeNotification(query, 1));
+        if (c.switchOnFirst) {
+            EXPECT_TRUE(transport.SetMediaChangeNotification(query, 0));
+        }
+        transport.CloseDrive(query);
+        EXPECT_EQ(sg.writes, c.writes);
+    }
+}
+
+TEST_F(SgVolumeDevicesTest, PollingThatCannotBeSwitchedOffRefusesTheSwitch) {
+    sg.files = {{kPolling, "2000"}};
+    sg.writeError = EACCES;
+    const VolumeHandle query = transport.OpenDrive('A', VolumeAccess::QueryOnly);
+    EXPECT_FALSE(transport.SetMediaChangeNotification(query, 1));
+    EXPECT_EQ(volumes.LastProblem().kind, SgProblemKind::PollingNotSwitched);
+    EXPECT_NE(DescribeProblem(volumes.LastProblem()).find(kPolling), std::string::npos);
+    transport.CloseDrive(query);
+    EXPECT_TRUE(sg.writes.empty());
+}
+
+}  // namespace
+}  // namespace quillet
