@@ -1,5 +1,7 @@
 #include "catalogue/file_catalog.h"
 
+#include <algorithm>
+
 #include "catalogue/config_values.h"
 
 namespace quillet {
@@ -11,6 +13,11 @@ constexpr const char* kConfigNotFound = "Not found tarvex.ini file !";
 
 std::string DeviceSection(int d) {
     return "DEVICE" + std::to_string(d);
+}
+
+// Every walk over the lenient lists takes its bound from these counts.
+int32_t ListCount(const std::string& text) {
+    return std::min(ParseLooseCount(text), kMaxListKeys);
 }
 
 }  // namespace
@@ -82,11 +89,11 @@ std::string FileCatalog::ReadValue(int i, const std::string& section, const std:
 }
 
 int32_t FileCatalog::ReadDeviceCount(int i) {
-    return ParseLooseCount(ReadValue(i, "MAIN", "DEVICE_NUM"));
+    return ListCount(ReadValue(i, "MAIN", "DEVICE_NUM"));
 }
 
 int32_t FileCatalog::ReadProductCount(int i, int d) {
-    return ParseLooseCount(ReadValue(i, DeviceSection(d), "PRODUCT_NUM"));
+    return ListCount(ReadValue(i, DeviceSection(d), "PRODUCT_NUM"));
 }
 
 std::string FileCatalog::ReadProductName(int i, int d, int k) {
@@ -94,7 +101,7 @@ std::string FileCatalog::ReadProductName(int i, int d, int k) {
 }
 
 int32_t FileCatalog::ReadFileCount(int i, int d) {
-    return ParseLooseCount(ReadValue(i, DeviceSection(d), "FILE_NUM"));
+    return ListCount(ReadValue(i, DeviceSection(d), "FILE_NUM"));
 }
 
 std::string FileCatalog::ReadFileEntry(int i, int d, int k) {
