@@ -195,48 +195,6 @@ TEST(AspiPolling, TestUnitReadyLooksEvery1250MsAndGivesUpAfterAMinute) {
     }
 }
 
-TEST(AspiPolling, DownloadBlockIsPolledWithoutSleepingAndStillGivenUp) {
-    for (bool never : {false, true}) {
-        SCOPED_TRACE(never ? "never finishes" : "finishes after 40 ms");
-        AspiRig rig;
-        rig.SpinCosts();
-        rig.layer.AddAdapter(7);
-        rig.layer.SetCompletionDelay(40);
-        sim::DriveModel model;
-        model.productCode = 0x123456;
-        sim::SimulatedDrive& drive = rig.AddDrive(0, 0, 0, model);
-        if (never)
-            drive.AddFault(Never(0x3B));
-        auto transport = rig.LoadedTransport();
-
-        SrbExecScsiCommand& block = transport->WriteBufferBlock();
-        uint8_t* data = transport->TransferBuffer();
-        for (int i = 0; i < 16; ++i)
-            data[i] = static_cast<uint8_t>(i * 7);
-        block.SRB_Cmd = kSrbExecScsiCommand;
-        block.SRB_Flags = kSrbDirectionOut;
-        block.SRB_BufLen = 16;
-        block.SRB_BufPointer = data;
-        block.SRB_SenseLen = 14;
-        block.SRB_CDBLen = 10;
-        const uint8_t cdb[10] = {0x3B, 0x05, 0, 0x12, 0x34, 0x56, 0, 0, 16, 0};
-        std::copy(cdb, cdb + 10, block.CDBByte);
-
-        EXPECT_EQ(transport->ExecuteBlock(block, Completion::PollBusy), !never);
-
-        EXPECT_TRUE(rig.clock.Sleeps().empty());
-        // Each look at the clock costs a millisecond: the poll ends within a few of the request's
-        // completion, or at its limit.
-        const uint64_t spun = rig.clock.Now();
-        const uint64_t expected = never ? AspiTransport::kPollLimitMs : 40u;
-        EXPECT_GE(spun, expected);
-        EXPECT_LE(spun, expected + 5);
-        EXPECT_EQ(rig.AbortRequests(), never ? 1u : 0u);
-        EXPECT_EQ(block.SRB_Status, never ? kRequestAborted : kRequestCompleted);
-        EXPECT_EQ(drive.ReceivedImage(), std::vector<uint8_t>(data, data + (never ? 0 : 16)));
-    }
-}
-
 TEST(AspiExecute, CommandsBuildTheirRequestBlocks) {
     AspiRig rig;
     rig.layer.AddAdapter(7);
