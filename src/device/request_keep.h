@@ -14,8 +14,9 @@ namespace quillet {
 
 class RequestKeep {
 public:
-    // At most this many bytes are kept (two given-up downloads' buffers and many small requests);
-    // a transport sends nothing it could not hand over here if it had to give it up.
+    // At most this many bytes are kept: a download's lent blocks and transfer buffer take 32 KiB,
+    // a command's block and data a few hundred bytes. A transport sends nothing it could not hand
+    // over here if it had to give it up.
     static constexpr std::size_t kMaxBytes = 256 * 1024;
 
     // The program's keep: created on first use and never destroyed.
