@@ -24,14 +24,14 @@ using Shown = RecordedMessageBox::Shown;
 // One download on a drive of another maker's model, after `prepare` has set the stage.
 template <typename Harness>
 std::vector<Shown> Download(std::function<void(Harness&, sim::DriveModel&)> prepare,
-                            uint32_t productCode = 0, bool refusesBlocks = false) {
+                            uint32_t productCode = 0, bool losesBlocks = false) {
     Harness h;
     sim::DriveModel model;
     model.product = "CDRW-8432       ";
     prepare(h, model);
     sim::SimulatedDrive& drive = h.AddDrive(model);
-    if (refusesBlocks)
-        drive.AddFault({sim::FaultKind::CheckCondition, 0, 0x3B});
+    if (losesBlocks)
+        drive.AddFault({sim::FaultKind::NeverCompletes, 0, 0x3B});
     h.Run(kFile, productCode);
     return h.Messages().Boxes();
 }
