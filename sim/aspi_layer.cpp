@@ -94,8 +94,6 @@ void AspiLayer::Free() {
     ++frees_;
     if (references_ > 0)
         --references_;
-    if (references_ == 0)
-        pending_.clear();
 }
 
 uint32_t AspiLayer::SendCommand(void* requestBlock) {
@@ -146,6 +144,7 @@ uint32_t AspiLayer::HostAdapterInquiry(SrbHostAdapterInquiry& block) {
 
 uint32_t AspiLayer::ExecScsiCommand(SrbExecScsiCommand& block) {
     Received received;
+    received.block = reinterpret_cast<uintptr_t>(&block);
     received.command = block.SRB_Cmd;
     received.adapter = block.SRB_HaId;
     received.target = block.SRB_Target;

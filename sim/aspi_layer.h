@@ -24,6 +24,7 @@ public:
 
     // One request block as it came in, and what SendCommand returned for it.
     struct Received {
+        uintptr_t block = 0;  // where the block lies
         uint8_t command = 0;  // SRB_Cmd
         uint8_t adapter = 0;
         uint8_t target = 0;
@@ -67,7 +68,8 @@ public:
     bool HasEntryPoints() override;
     uint32_t GetSupportInfo() override;
     uint32_t SendCommand(void* requestBlock) override;
-    // Unloading drops every unfinished request: nothing is written after it.
+    // Unfinished requests outlive the unloading, as under a real library: a request given up
+    // and never aborted still finishes on the clock, writing its block and data.
     void Free() override;
 
     // TimedCompletions

@@ -22,7 +22,7 @@ WaitOutcome SimulatedEvents::Wait(EventHandle event, uint32_t milliseconds) {
     const uint64_t start = clock_.NowMilliseconds();
     const uint64_t deadline = start + milliseconds;
     WaitOutcome outcome = WaitOutcome::Failed;
-    for (;;) {
+    while (!waitFails_) {
         auto found = signalled_.find(event);
         if (found == signalled_.end())
             break;

@@ -36,6 +36,8 @@ public:
     void Follow(TimedCompletions& completions) { completions_ = &completions; }
     // Makes Create fail from now on (true) or work again.
     void SetCreateFails(bool fails) { createFails_ = fails; }
+    // Makes Wait fail at once (true) or work again.
+    void SetWaitFails(bool fails) { waitFails_ = fails; }
 
     EventHandle Create() override;
     bool Signal(EventHandle event) override;
@@ -50,6 +52,7 @@ private:
     VirtualClock& clock_;
     TimedCompletions* completions_ = nullptr;
     bool createFails_ = false;
+    bool waitFails_ = false;
     EventHandle next_ = 1;
     std::map<EventHandle, bool> signalled_;
     std::vector<WaitRecord> waits_;

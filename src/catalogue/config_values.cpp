@@ -47,6 +47,24 @@ bool IsDecimalText(const std::string& text) {
     return true;
 }
 
+namespace {
+
+// The digits from `p` up to the first other character, with their sign; false when the value
+// does not fit in an int32_t.
+bool SignedDigits(const std::string& text, std::size_t p, bool negative, int32_t& value) {
+    const int64_t limit = negative ? -int64_t{INT32_MIN} : int64_t{INT32_MAX};
+    int64_t magnitude = 0;
+    for (; p < text.size() && text[p] >= '0' && text[p] <= '9'; ++p) {
+        magnitude = magnitude * 10 + (text[p] - '0');
+        if (magnitude > limit)
+            return false;
+    }
+    value = static_cast<int32_t>(negative ? -magnitude : magnitude);
+    return true;
+}
+
+}  // namespace
+
 int32_t ParseLooseCount(const std::string& text) {
     std::size_t p = 0;
     while (p < text.size() && IsCSpace(text[p]))
@@ -54,17 +72,13 @@ int32_t ParseLooseCount(const std::string& text) {
     bool negative = false;
     if (p < text.size() && (text[p] == '+' || text[p] == '-'))
         negative = text[p++] == '-';
-    uint32_t value = 0;
-    for (; p < text.size() && text[p] >= '0' && text[p] <= '9'; ++p) {
-        value = value * 10u + static_cast<uint32_t>(text[p] - '0');
-    }
-    if (negative)
-        value = 0u - value;
-    return static_cast<int32_t>(value);
+    int32_t value = 0;
+    return SignedDigits(text, p, negative, value) ? value : 0;
 }
 
-int32_t DecimalValue(const std::string& text) {
-    return ParseLooseCount(text);
+bool DecimalValue(const std::string& text, int32_t& value) {
+    value = 0;
+    return SignedDigits(text, 0, false, value);
 }
 
 void SplitFileEntry(const std::string& value, std::string& version, std::string& fileName) {

@@ -26,11 +26,18 @@ bool DecodeProductId(const std::string& text, uint32_t& code);
 bool IsDecimalText(const std::string& text);
 
 // A count read loosely: leading white space skipped, an optional sign, then the digits up to the
-// first other character; no digits gives 0. Too many digits wrap around in 32 bits.
+// first other character; no digits gives 0, and so does a value that does not fit in an int32_t.
 int32_t ParseLooseCount(const std::string& text);
 
-// The value of a text of decimal digits (checked by IsDecimalText), wrapped around in 32 bits.
-int32_t DecimalValue(const std::string& text);
+// The value of a text of decimal digits (checked by IsDecimalText); false when it does not fit in
+// an int32_t, which makes the count malformed.
+bool DecimalValue(const std::string& text, int32_t& value);
+
+// A walk over one list of the catalogue (devices, products, file entries) reads key numbers below
+// this only. The lists number their entries from 0, so a list that reaches it needs a line per
+// entry: a file of a megabyte or more. A count typed with too many digits costs at most this many
+// reads instead of hanging the program.
+constexpr int32_t kMaxListKeys = 65536;
 
 // Splits a FILENAME value into its first two white-space separated words, each cut to
 // kWordLimit characters; missing words are empty and anything after the second is ignored.

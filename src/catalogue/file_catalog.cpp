@@ -15,6 +15,11 @@ std::string DeviceSection(int d) {
     return "DEVICE" + std::to_string(d);
 }
 
+// Every walk over the lenient lists takes its bound from these counts.
+int32_t ListCount(const std::string& text) {
+    return std::min(ParseLooseCount(text), kMaxListKeys);
+}
+
 }  // namespace
 
 FileCatalog::FileCatalog(DirectorySearch& directory, FileSystem& files, ProfileReader& profile,
@@ -84,11 +89,11 @@ std::string FileCatalog::ReadValue(int i, const std::string& section, const std:
 }
 
 int32_t FileCatalog::ReadDeviceCount(int i) {
-    return ParseLooseCount(ReadValue(i, "MAIN", "DEVICE_NUM"));
+    return ListCount(ReadValue(i, "MAIN", "DEVICE_NUM"));
 }
 
 int32_t FileCatalog::ReadProductCount(int i, int d) {
-    return ParseLooseCount(ReadValue(i, DeviceSection(d), "PRODUCT_NUM"));
+    return ListCount(ReadValue(i, DeviceSection(d), "PRODUCT_NUM"));
 }
 
 std::string FileCatalog::ReadProductName(int i, int d, int k) {
@@ -96,7 +101,7 @@ std::string FileCatalog::ReadProductName(int i, int d, int k) {
 }
 
 int32_t FileCatalog::ReadFileCount(int i, int d) {
-    return ParseLooseCount(ReadValue(i, DeviceSection(d), "FILE_NUM"));
+    return ListCount(ReadValue(i, DeviceSection(d), "FILE_NUM"));
 }
 
 std::string FileCatalog::ReadFileEntry(int i, int d, int k) {

@@ -37,7 +37,8 @@ public:
     std::string ConfigFilePath(int i) const;
 
     // The lenient readers: i is a file position, d a device number, k an entry number. A position
-    // out of range reads like a file without the key.
+    // out of range reads like a file without the key. Counts above kMaxListKeys read as that
+    // bound, so every walk over them is bounded.
     int32_t ReadDeviceCount(int i);
     int32_t ReadProductCount(int i, int d);
     std::string ReadProductName(int i, int d, int k);

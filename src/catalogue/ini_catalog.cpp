@@ -1,5 +1,7 @@
 #include "catalogue/ini_catalog.h"
 
+#include <algorithm>
+
 namespace quillet {
 
 namespace {
@@ -22,7 +24,11 @@ void IniCatalog::Warn(const std::string& text) {
 }
 
 void IniCatalog::ReportKey(const char* fault, const std::string& keyText) {
-    messages_.Show(std::string("tarvex.ini file error !\n") + fault + "  (key = " + keyText + ")",
+    ReportKeys(fault, "key = " + keyText);
+}
+
+void IniCatalog::ReportKeys(const char* fault, const std::string& which) {
+    messages_.Show(std::string("tarvex.ini file error !\n") + fault + "  (" + which + ")",
                    std::string(), MessageIcon::Exclamation, true, 0);
 }
 
@@ -33,6 +39,37 @@ void IniCatalog::ReportMissingKey(const std::string& keyText) {
 void IniCatalog::ReportIllegalKey(const std::string& keyText) {
     ReportKey("Illegal key data.", keyText);
 }
+
+// The missing entries of one list: the first few are reported one by one, the rest counted and
+// reported in one box when the list has been read, so a count typed wrong costs a few boxes.
+class IniCatalog::MissingKeys {
+public:
+    MissingKeys(IniCatalog& catalog, const std::string& section)
+        : catalog_(catalog), section_(section) {}
+    ~MissingKeys() {
+        if (unreported_ > 0) {
+            catalog_.ReportKeys("Not found key data.",
+                                std::to_string(unreported_) + " more missing in " + section_);
+        }
+    }
+    MissingKeys(const MissingKeys&) = delete;
+    MissingKeys& operator=(const MissingKeys&) = delete;
+
+    void Add(const std::string& key) {
+        if (reported_ < kMissingKeysReported) {
+            ++reported_;
+            catalog_.ReportMissingKey(KeyText(section_, key));
+        } else {
+            ++unreported_;
+        }
+    }
+
+private:
+    IniCatalog& catalog_;
+    const std::string& section_;
+    int reported_ = 0;
+    int unreported_ = 0;
+};
 
 bool IniCatalog::Load() {
     return FindFirmwareFolder() && FindConfigFile() && LoadDeviceCount();
@@ -74,11 +111,10 @@ bool IniCatalog::ReadCount(const std::string& section, const std::string& key,
         ReportMissingKey(keyText);
         return false;
     }
-    if (!IsDecimalText(value)) {
+    if (!IsDecimalText(value) || !DecimalValue(value, count)) {
         ReportIllegalKey(keyText);
         return false;
     }
-    count = DecimalValue(value);
     return true;
 }
 
@@ -97,11 +133,12 @@ int IniCatalog::ReadFileList(const std::string& section, TextTable& versions, Te
     if (!ReadCount(section, "FILE_NUM", KeyText(section, "FILE_NUM"), count))
         return -1;
     std::size_t stored = 0;
-    for (int32_t k = count - 1; k >= 0 && stored < kTableSize; --k) {
+    MissingKeys missing(*this, section);
+    for (int32_t k = std::min(count, kMaxListKeys) - 1; k >= 0 && stored < kTableSize; --k) {
         std::string key = "FILENAME" + std::to_string(k);
         std::string value = ReadValue(section, key);
         if (value.empty()) {
-            ReportMissingKey(KeyText(section, key));
+            missing.Add(key);
             continue;
         }
         SplitFileEntry(value, versions[stored], names[stored]);
@@ -116,11 +153,12 @@ int IniCatalog::ReadProductList(const std::string& section, TextTable& products)
     if (!ReadCount(section, "PRODUCT_NUM", KeyText(section, "PRODUCT_NUM"), count))
         return -1;
     std::size_t stored = 0;
-    for (int32_t k = 0; k < count && stored < kTableSize; ++k) {
+    MissingKeys missing(*this, section);
+    for (int32_t k = 0; k < std::min(count, kMaxListKeys) && stored < kTableSize; ++k) {
         std::string key = "PRODUCT" + std::to_string(k);
         std::string value = ReadValue(section, key);
         if (value.empty()) {
-            ReportMissingKey(KeyText(section, key));
+            missing.Add(key);
             continue;
         }
         products[stored++] = value;

@@ -22,6 +22,7 @@ public:
     // The longest folder and joined image path a path buffer holds.
     static constexpr std::size_t kMaxFolderLength = 259;
     static constexpr std::size_t kMaxPathLength = 255;
+    static constexpr int kMissingKeysReported = 3;
 
     // Constructed empty; Load fills it. The services must outlive the catalogue.
     IniCatalog(DirectorySearch& directory, FileSystem& files, ProfileReader& profile,
@@ -41,8 +42,10 @@ public:
 
     // The strict readers. ReadFileList reads FILENAME entries from FILE_NUM - 1 down to 0, so the
     // tables hold the highest-numbered entry first; ReadProductList reads PRODUCT entries upwards.
-    // Both leave out (and report) missing entries, stop at 256 and return the number stored, or
-    // -1 when the count is missing or malformed.
+    // Both leave out missing entries, stop at 256 and return the number stored, or -1 when the
+    // count is missing or malformed (a count that does not fit in an int32_t is malformed). Of
+    // one list's missing entries the first kMissingKeysReported are reported one by one and the
+    // rest in one box that counts them; key numbers from kMaxListKeys up are not read.
     int ReadFileList(const std::string& section, TextTable& versions, TextTable& names);
     int ReadProductList(const std::string& section, TextTable& products);
     // The decoded PRODUCT_ID of `section`, or -1 (reported) when it is missing or undecodable.
@@ -79,10 +82,13 @@ public:
     const std::string& configPath() const { return configPath_; }
 
 private:
+    class MissingKeys;
+
     std::string ReadValue(const std::string& section, const std::string& key);
     bool ReadCount(const std::string& section, const std::string& key, const std::string& keyText,
                    int32_t& count);
     void ReportKey(const char* fault, const std::string& keyText);
+    void ReportKeys(const char* fault, const std::string& which);
     void Warn(const std::string& text);
 
     DirectorySearch& directory_;

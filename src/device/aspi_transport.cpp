@@ -51,15 +51,14 @@ struct AspiTransport::PendingRequest {
 };
 
 AspiTransport::AspiTransport(AspiLibrary& library, EventService& events, Clock& clock,
-                             MessageBoxService& messages)
+                             MessageBoxService& messages, RequestKeep& keep)
     : library_(library),
       events_(events),
       clock_(clock),
       messages_(messages),
+      keep_(keep),
       commands_(*this, clock),
-      transferBuffer_(new uint8_t[kTransferBufferSize]()),
-      testUnitReadyBlock_(new SrbExecScsiCommand()),
-      writeBufferBlock_(new SrbExecScsiCommand()) {}
+      lent_(std::make_unique<LentMemory>()) {}
 
 AspiTransport::~AspiTransport() {
     FreeLibrary();
@@ -70,11 +69,6 @@ void AspiTransport::FreeLibrary() {
         library_.Free();
         loaded_ = false;
     }
-    // Nothing can finish a request once the library is gone.
-    for (EventHandle event : abandonedEvents_)
-        events_.Close(event);
-    abandonedEvents_.clear();
-    abandoned_.clear();
 }
 
 bool AspiTransport::LoadAspi() {
@@ -161,14 +155,15 @@ bool AspiTransport::Execute(const DriveAddress& address, ScsiRequest& request) {
     request.hostStatus = kHostOk;
     request.targetStatus = kStatusGood;
     request.sense.fill(0);
-    if (!loaded_)
+    const bool hasData = request.data != nullptr && request.dataLength > 0;
+    const size_t dataBytes = hasData ? request.dataLength : 0;
+    if (!loaded_ || !keep_.HasRoom(sizeof(SrbExecScsiCommand) + dataBytes))
         return false;
 
     auto pending = std::make_unique<PendingRequest>();
     SrbExecScsiCommand& block = pending->block;
     block = AddressedExecBlock(address);
     block.SRB_Flags = DirectionFlags(request.direction);
-    const bool hasData = request.data != nullptr && request.dataLength > 0;
     if (hasData) {
         // The caller's bytes go along either way: whatever the drive does not fill stays as it was.
         pending->storage.assign(request.dataLength + kBufferAlignment - 1, 0);
@@ -183,24 +178,44 @@ bool AspiTransport::Execute(const DriveAddress& address, ScsiRequest& request) {
         static_cast<uint8_t>(std::min<size_t>(request.cdbLength, request.cdb.size()));
     std::memcpy(block.CDBByte, request.cdb.data(), block.SRB_CDBLen);
 
-    const bool finished = ExecuteBlock(block, request.completion);
+    const Ending ending = Run(block, request.completion);
     request.requestStatus = StatusOf(block);
-    if (request.requestStatus == kRequestPending) {
-        abandoned_.push_back(std::move(pending));
-        return false;
+    if (ending == Ending::GivenUp) {
+        const uint8_t* data = pending->data;
+        keep_.Keep(std::move(pending), {{&block, sizeof block}, {data, dataBytes}});
+        if (request.requestStatus == kRequestPending)
+            return false;
     }
     request.hostStatus = block.SRB_HaStat;
     request.targetStatus = block.SRB_TargStat;
     std::copy_n(block.SenseArea, std::min<size_t>(block.SRB_SenseLen, request.sense.size()),
                 request.sense.begin());
     if (hasData && request.direction == DataDirection::In)
-        std::memcpy(request.data, pending->data, request.dataLength);
-    return finished;
+        std::memcpy(request.data, reinterpret_cast<uint8_t*>(block.SRB_BufPointer),
+                    request.dataLength);
+    return ending == Ending::Finished;
+}
+
+bool AspiTransport::IsLent(const SrbExecScsiCommand& block) const {
+    return &block == &lent_->testUnitReadyBlock || &block == &lent_->writeBufferBlock;
 }
 
 bool AspiTransport::ExecuteBlock(SrbExecScsiCommand& block, Completion completion) {
-    if (!loaded_)
+    if (IsLent(block) && !keep_.HasRoom(sizeof(LentMemory)))
         return false;
+    const Ending ending = Run(block, completion);
+    if (ending == Ending::GivenUp && IsLent(block)) {
+        // The caller still looks at the given-up block; it stays where it is, owned by the keep.
+        LentMemory* const given = lent_.get();
+        keep_.Keep(std::move(lent_), {{given, sizeof(LentMemory)}});
+        lent_ = std::make_unique<LentMemory>();
+    }
+    return ending == Ending::Finished;
+}
+
+AspiTransport::Ending AspiTransport::Run(SrbExecScsiCommand& block, Completion completion) {
+    if (!loaded_)
+        return Ending::NotSent;
     switch (completion) {
         case Completion::EventWait:
             return WaitForEvent(block);
@@ -212,28 +227,25 @@ bool AspiTransport::ExecuteBlock(SrbExecScsiCommand& block, Completion completio
     return Poll(block, 0);
 }
 
-bool AspiTransport::WaitForEvent(SrbExecScsiCommand& block) {
+AspiTransport::Ending AspiTransport::WaitForEvent(SrbExecScsiCommand& block) {
     const EventHandle event = events_.Create();
     if (event == kNoEvent)
-        return false;
+        return Ending::NotSent;
     block.SRB_Flags |= kSrbEventNotify;
     block.SRB_PostProc = reinterpret_cast<void*>(event);
     if (library_.SendCommand(&block) != kRequestPending ||
         events_.Wait(event, kEventWaitMs) == WaitOutcome::Signalled) {
         events_.Close(event);
-        return true;
+        return Ending::Finished;
     }
     // Timed out, or the wait itself failed: either way the request is not known to be finished.
+    // The event stays open for good, as the library may still signal it.
     Abort(block);
-    if (StatusOf(block) == kRequestPending)
-        abandonedEvents_.push_back(event);
-    else
-        events_.Close(event);
-    return false;
+    return Ending::GivenUp;
 }
 
 // A period of 0 looks again at once, without sleeping: only the clock's reading bounds the loop.
-bool AspiTransport::Poll(SrbExecScsiCommand& block, uint32_t periodMs) {
+AspiTransport::Ending AspiTransport::Poll(SrbExecScsiCommand& block, uint32_t periodMs) {
     block.SRB_Flags &= static_cast<uint8_t>(~kSrbEventNotify);
     block.SRB_PostProc = nullptr;
     library_.SendCommand(&block);
@@ -241,12 +253,12 @@ bool AspiTransport::Poll(SrbExecScsiCommand& block, uint32_t periodMs) {
     while (StatusOf(block) == kRequestPending) {
         if (clock_.NowMilliseconds() - start >= kPollLimitMs) {
             Abort(block);
-            return false;
+            return Ending::GivenUp;
         }
         if (periodMs > 0)
             clock_.Sleep(periodMs);
     }
-    return true;
+    return Ending::Finished;
 }
 
 void AspiTransport::Abort(SrbExecScsiCommand& block) {

@@ -11,6 +11,7 @@
 
 #include "device/aspi_blocks.h"
 #include "device/commands.h"
+#include "device/request_keep.h"
 #include "device/scsi.h"
 #include "platform/aspi_library.h"
 #include "platform/clock.h"
@@ -35,9 +36,10 @@ public:
         DriveIdentity identity;
     };
 
-    // The services must outlive the transport.
+    // The services must outlive the transport. What a given-up request may still write goes to
+    // `keep`, the program's own unless a test brings one that outlives the library's layer.
     AspiTransport(AspiLibrary& library, EventService& events, Clock& clock,
-                  MessageBoxService& messages);
+                  MessageBoxService& messages, RequestKeep& keep = RequestKeep::Program());
     // Frees the library when one is loaded.
     ~AspiTransport() override;
     AspiTransport(const AspiTransport&) = delete;
@@ -60,10 +62,13 @@ public:
 
     // Builds an execute request block from `request` and waits as its completion says: event
     // (10000 ms, then abort), polling every 1250 ms or polling without sleeping (both given up
-    // after kPollLimitMs). False when the request could not be submitted or had to be abandoned.
+    // after kPollLimitMs). False when the request could not be submitted or had to be given up; a
+    // wait for the event that fails counts as timed out. A given-up request's block, data and
+    // event go to the keep, and a request the keep would have no room for is not sent.
     bool Execute(const DriveAddress& address, ScsiRequest& request) override;
-    // The same waiting for a request block the caller fills (the download's blocks). The block
-    // and its buffer must stay in place until the transport is destroyed when this returns false.
+    // The same waiting for a request block the caller fills: one of the blocks the transport lends
+    // over its transfer buffer, which go to the keep (and are lent afresh) when the request is
+    // given up; any other block and its buffer the caller must keep for the rest of the program.
     bool ExecuteBlock(SrbExecScsiCommand& block, Completion completion);
 
     // 0 when the request completed and the host adapter saw no error, else -1.
@@ -78,16 +83,24 @@ public:
     // Lent to the download: the library's entry point, the transfer buffer and two request blocks
     // (one for TEST UNIT READY, one for WRITE BUFFER).
     AspiLibrary& Library() { return library_; }
-    uint8_t* TransferBuffer() { return transferBuffer_.get(); }
-    SrbExecScsiCommand& TestUnitReadyBlock() { return *testUnitReadyBlock_; }
-    SrbExecScsiCommand& WriteBufferBlock() { return *writeBufferBlock_; }
+    uint8_t* TransferBuffer() { return lent_->transferBuffer; }
+    SrbExecScsiCommand& TestUnitReadyBlock() { return lent_->testUnitReadyBlock; }
+    SrbExecScsiCommand& WriteBufferBlock() { return lent_->writeBufferBlock; }
 
 private:
     struct PendingRequest;
+    struct LentMemory {
+        SrbExecScsiCommand testUnitReadyBlock{};
+        SrbExecScsiCommand writeBufferBlock{};
+        uint8_t transferBuffer[kTransferBufferSize] = {};
+    };
+    enum class Ending { Finished, NotSent, GivenUp };
 
     void FreeLibrary();
-    bool WaitForEvent(SrbExecScsiCommand& block);
-    bool Poll(SrbExecScsiCommand& block, uint32_t periodMs);
+    bool IsLent(const SrbExecScsiCommand& block) const;
+    Ending Run(SrbExecScsiCommand& block, Completion completion);
+    Ending WaitForEvent(SrbExecScsiCommand& block);
+    Ending Poll(SrbExecScsiCommand& block, uint32_t periodMs);
     void Abort(SrbExecScsiCommand& block);
     int IdentifyAt(const DriveAddress& address, uint8_t* window, DriveIdentity* identity);
 
@@ -95,19 +108,13 @@ private:
     EventService& events_;
     Clock& clock_;
     MessageBoxService& messages_;
+    RequestKeep& keep_;
     AspiCommands commands_;
 
     bool loaded_ = false;
     int32_t adapterCount_ = 0;
     std::vector<Drive> drives_;
-    std::unique_ptr<uint8_t[]> transferBuffer_;
-    std::unique_ptr<SrbExecScsiCommand> testUnitReadyBlock_;
-    std::unique_ptr<SrbExecScsiCommand> writeBufferBlock_;
-
-    // Requests the library still holds after they were given up, and the events it may still
-    // signal: kept until the library is freed, so it never writes into released memory.
-    std::vector<std::unique_ptr<PendingRequest>> abandoned_;
-    std::vector<EventHandle> abandonedEvents_;
+    std::unique_ptr<LentMemory> lent_;
 };
 
 }  // namespace quillet

@@ -72,16 +72,19 @@ int FirmwareDownload::DownloadFirmware(PassThroughDriveList& drives, int index,
         return 0;
     }
     bool notificationOff = false;
+    int result = 0;
     try {
-        return PassThroughSteps(drives, index, *drive, opened.Notification(), &notificationOff,
-                                fileName, owner, productCode, progress);
+        result = PassThroughSteps(drives, index, *drive, opened.Notification(), &notificationOff,
+                                  fileName, owner, productCode, progress);
     } catch (const FileException& exception) {
-        // The file is closed already; the notification goes back on before its handle closes.
+        // The file is closed already.
         ShowPassThrough(FileExceptionText(exception), owner);
-        if (notificationOff)
-            transport.SetMediaChangeNotification(opened.Notification(), kNotificationOn);
-        return 0;
     }
+    // Whatever ended the download, the user's drive gets its notification back before the
+    // handle closes.
+    if (notificationOff)
+        transport.SetMediaChangeNotification(opened.Notification(), kNotificationOn);
+    return result;
 }
 
 int FirmwareDownload::PassThroughSteps(PassThroughDriveList& drives, int index,
@@ -177,11 +180,11 @@ int FirmwareDownload::PassThroughSteps(PassThroughDriveList& drives, int index,
         progress.StepIt();
     }
 
+    *notificationOff = false;
     if (!transport.SetMediaChangeNotification(notification, kNotificationOn)) {
         ShowPassThrough(kMediaChangeNotificationError, owner);
         return 0;
     }
-    *notificationOff = false;
     return 1;
 }
 

@@ -38,7 +38,7 @@ public:
     }
 
     std::unique_ptr<AspiTransport> MakeTransport() {
-        return std::make_unique<AspiTransport>(layer, events, clock, messages);
+        return std::make_unique<AspiTransport>(layer, events, clock, messages, keep);
     }
 
     // A transport that has loaded the library (and nothing else shown).
@@ -64,6 +64,7 @@ public:
         return count;
     }
 
+    RequestKeep keep;  // outlives the layer, which may finish a given-up request at any time
     VirtualClock clock;
     sim::SimulatedEvents events{clock};
     sim::AspiLayer layer{clock, events};

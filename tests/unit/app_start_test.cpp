@@ -182,9 +182,9 @@ TEST_F(StartTest, AspiWithoutDrivesDisablesUpdateAndSaysSoWithoutCaution) {
         std::vector<std::string> messages;
     };
     const Row rows[] = {
-        {"empty bus", true, false, {kNoTargetDevice}},
-        {"only another vendor's drive", true, true, {kNoTargetDevice}},
-        {"no library", false, false, {"ASPI load error !", kNoTargetDevice}},
+        {"empty bus", true, false, {"Not found target device !"}},
+        {"only another vendor's drive", true, true, {"Not found target device !"}},
+        {"no library", false, false, {"ASPI load error !", "Not found target device !"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

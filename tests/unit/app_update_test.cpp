@@ -316,7 +316,7 @@ TEST_P(FailureTest, FailureMessagesFollowThePath) {
     EXPECT_THAT(rig.messages.Texts(), ElementsAreArray(row.messages));
     if (!Aspi()) {
         const RecordedMessageBox::Shown& last = rig.messages.Boxes().back();
-        EXPECT_EQ(last.caption, kOperationStoppedCaption);
+        EXPECT_EQ(last.caption, "Error");
         EXPECT_EQ(last.icon, MessageIcon::Stop);
         EXPECT_EQ(last.owner, mainWindow);
     }
@@ -330,14 +330,17 @@ TEST_P(FailureTest, FailureMessagesFollowThePath) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, FailureTest,
-    ::testing::Values(
-        FailureRow{"Aspi disc", Path::Aspi, true, {kEjectDisc}},
-        FailureRow{"PassThrough disc", Path::PassThrough, true, {kEjectDisc, kOperationStopped}},
-        FailureRow{"Aspi image gone", Path::Aspi, false, {"Firmware file open error !"}},
-        FailureRow{"PassThrough image gone",
-                   Path::PassThrough,
-                   false,
-                   {"Firmware file open error !", kOperationStopped}}),
+    ::testing::Values(FailureRow{"Aspi disc", Path::Aspi, true, {kEjectDisc}},
+                      FailureRow{"PassThrough disc",
+                                 Path::PassThrough,
+                                 true,
+                                 {kEjectDisc, "This operation was stopped!!"}},
+                      FailureRow{
+                          "Aspi image gone", Path::Aspi, false, {"Firmware file open error !"}},
+                      FailureRow{"PassThrough image gone",
+                                 Path::PassThrough,
+                                 false,
+                                 {"Firmware file open error !", "This operation was stopped!!"}}),
     RowName<FailureRow>);
 
 // On pass-through the file name is the entry from its sixth character on, whatever the entry's
@@ -372,7 +375,7 @@ TEST_P(PassThroughFileNameTest, FileNameStartsAtTheSixthCharacter) {
         EXPECT_THAT(rig.messages.Texts(), IsEmpty());
     else
         EXPECT_THAT(rig.messages.Texts(),
-                    ElementsAre("Firmware file open error !", kOperationStopped));
+                    ElementsAre("Firmware file open error !", "This operation was stopped!!"));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -75,7 +75,8 @@ TEST_F(FileCatalogTest, LenientReader) {
         "[MAIN]\nDEVICE_NUM=2a\n"
         "[DEVICE0]\nPRODUCT_NUM=+2\nPRODUCT0=MTX5160E\nFILE_NUM= 1\nFILENAME1=1.00 A.BIN\n"
         "PRODUCT_ID=\n"
-        "[DEVICE1]\nPRODUCT_NUM=x\nFILENAME0=" +
+        "[DEVICE3]\nPRODUCT_NUM=99999999999\nFILE_NUM=100000\n"
+        "[DEVICE1]\nPRODUCT_NUM=x\nFILE_NUM=2147483648\nFILENAME0=" +
             std::string(200, 'f') +
             "\n"
             "PRODUCT_ID=" +
@@ -86,6 +87,10 @@ TEST_F(FileCatalogTest, LenientReader) {
     EXPECT_EQ(catalog->ReadProductCount(0, 1), 0);
     EXPECT_EQ(catalog->ReadProductCount(0, 2), 0);
     EXPECT_EQ(catalog->ReadFileCount(0, 0), 1);
+    // Too large for an int32_t reads as 0; a count a walk could not finish reads as the bound.
+    EXPECT_EQ(catalog->ReadFileCount(0, 1), 0);
+    EXPECT_EQ(catalog->ReadProductCount(0, 3), 0);
+    EXPECT_EQ(catalog->ReadFileCount(0, 3), 65536);
     EXPECT_EQ(catalog->ReadProductName(0, 0, 1), "NOT_FOUND");
     // The NT list shows a missing entry as it reads.
     EXPECT_EQ(catalog->ReadFileEntry(0, 0, 0), "NOT_FOUND");

@@ -30,6 +30,7 @@ TEST_F(StrictReader, DeviceCount) {
         {"low_16_bits", "DEVICE_NUM=65537", true, 1, ""},
         {"negative_16_bits", "DEVICE_NUM=32768", true, -32768, ""},
         {"all_ones_16_bits", "DEVICE_NUM=65535", true, -1, ""},
+        {"too_large_for_32_bits", "DEVICE_NUM=4294967298", false, 0, "illegal"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -114,7 +115,7 @@ TEST_F(StrictReader, FileListEdges) {
         EXPECT_EQ(versions[0], "1.00");
         EXPECT_EQ(names[0], "");
     }
-    for (const char* count : {"", "3x", "-1"}) {
+    for (const char* count : {"", "3x", "-1", "2147483648", "4294967297"}) {
         SCOPED_TRACE(std::string("FILE_NUM=") + count);
         test::TempDir rowDir;
         auto catalog = IniReading(rowDir, std::string("[DEVICE2]\nFILE_NUM=") + count + "\n");
@@ -145,6 +146,31 @@ TEST_F(StrictReader, ListsStopAt256Entries) {
     EXPECT_EQ(products[0], "P0");
     EXPECT_EQ(products[255], "P255");
     EXPECT_TRUE(messages.Boxes().empty());
+}
+
+// A count typed too large asks about a few missing keys, then counts the rest in one box; key
+// numbers from 65536 up are not read.
+TEST_F(StrictReader, MissingKeysAfterTheFirstThreeAreCounted) {
+    auto catalog = IniReading(
+        "[DEVICE0]\nFILE_NUM=100000\nFILENAME0=1.00 A.BIN\n"
+        "PRODUCT_NUM=5\nPRODUCT0=MTX\nPRODUCT4=MTY\n");
+    TextTable versions;
+    TextTable names;
+    TextTable products;
+    EXPECT_EQ(catalog->ReadFileList("DEVICE0", versions, names), 1);
+    EXPECT_EQ(catalog->ReadProductList("DEVICE0", products), 2);
+    const std::vector<std::string> expected = {
+        MissingKeyText("DEVICE0:FILENAME65535"),
+        MissingKeyText("DEVICE0:FILENAME65534"),
+        MissingKeyText("DEVICE0:FILENAME65533"),
+        "tarvex.ini file error !\nNot found key data.  (65532 more missing in DEVICE0)",
+        MissingKeyText("DEVICE0:PRODUCT1"),
+        MissingKeyText("DEVICE0:PRODUCT2"),
+        MissingKeyText("DEVICE0:PRODUCT3"),
+    };
+    EXPECT_EQ(messages.Texts(), expected);
+    for (const auto& box : messages.Boxes())
+        EXPECT_TRUE(box.taskModal);
 }
 
 TEST_F(StrictReader, ProductListSkipsMissingEntries) {

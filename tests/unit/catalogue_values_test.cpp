@@ -62,19 +62,34 @@ TEST(CountParsing, StrictAndLoose) {
         const char* text;
         bool decimal;
         int32_t loose;
+        bool fits;  // the strict value, when decimal
     };
     const Row rows[] = {
-        {"2", true, 2},     {"", true, 0},           {"2a", false, 2},
-        {"+2", false, 2},   {"-3", false, -3},       {" 7", false, 7},
-        {"x1", false, 0},   {"NOT_FOUND", false, 0}, {"65537", true, 65537},
-        {"0042", true, 42}, {"4294967297", true, 1},
+        {"2", true, 2, true},
+        {"", true, 0, true},
+        {"2a", false, 2, true},
+        {"+2", false, 2, true},
+        {"-3", false, -3, true},
+        {" 7", false, 7, true},
+        {"x1", false, 0, true},
+        {"NOT_FOUND", false, 0, true},
+        {"65537", true, 65537, true},
+        {"0042", true, 42, true},
+        {"2147483647", true, INT32_MAX, true},
+        {"-2147483648", false, INT32_MIN, true},
+        {"2147483648", true, 0, false},
+        {"-2147483649", false, 0, true},
+        {"4294967297", true, 0, false},
+        {"000000000000012", true, 12, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text);
         EXPECT_EQ(IsDecimalText(row.text), row.decimal);
         EXPECT_EQ(ParseLooseCount(row.text), row.loose);
         if (row.decimal) {
-            EXPECT_EQ(DecimalValue(row.text), row.loose);
+            int32_t value = -1;
+            EXPECT_EQ(DecimalValue(row.text, value), row.fits);
+            EXPECT_EQ(value, row.loose);
         }
     }
 }

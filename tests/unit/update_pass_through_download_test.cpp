@@ -128,8 +128,8 @@ TEST(PassThroughDownload, ProgressStepsPerBlockUpToOneHundred) {
 }
 
 // A block or closing command succeeds only when the system took the request and the drive said
-// GOOD; otherwise the download stops at once, with the notification left off and its handle
-// closed.
+// GOOD; otherwise the download stops at once, switching the notification back on and closing
+// its handle.
 TEST(PassThroughDownload, RefusedWriteBufferEndsAtOnce) {
     struct Row {
         const char* name;
@@ -163,7 +163,7 @@ TEST(PassThroughDownload, RefusedWriteBufferEndsAtOnce) {
         EXPECT_EQ(drive.ReceivedImage().size(), row.bytesAccepted);
         EXPECT_FALSE(drive.ImageComplete());
         ExpectErrorBox(h, kFirmwareWriteError);
-        EXPECT_EQ(h.Switches(), std::vector<int>{1});
+        EXPECT_EQ(h.Switches(), std::vector<int>({1, 0}));
         EXPECT_EQ(h.rig.clock.TotalSlept(), 0u);
         EXPECT_EQ(h.rig.volumes.OpenHandles(), 0u);
         EXPECT_EQ(h.files.OpenFiles(), 0u);
