@@ -98,7 +98,8 @@ driver() {
 
 # As driver, with the driver and the programs it starts in the language of LOCALE (such as
 # ja_JP.UTF-8): Wine takes the user's language, and with it the resources' language, from LC_ALL.
-# No system locale of that name is needed.
+# The language needs no system locale of that name; Unix file names outside ASCII do, as Wine reads
+# them in the locale's charset (scripts/install-deps.sh generates the locales).
 driver_in() {  # locale step...
     local DRIVER_LOCALE=$1
     shift

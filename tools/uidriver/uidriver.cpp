@@ -38,6 +38,10 @@
 //   escape                 press the Esc key in the current window
 //   close                  press the current window's close box (also what the taskbar's
 //                          "Close" does; it reaches a disabled window too)
+//   input SECONDS          wait until the current window takes input: enabled, and still so after
+//                          its program has handled what was sent to it and a pause (a closing
+//                          dialog enables its owner for a moment even while a command handler
+//                          of the owner still runs and holds it)
 //   responds               fail unless the current window answers within 1 s and the system
 //                          does not call it hung (IsHungAppWindow)
 //   rect                   print "X Y W H" (tab-separated): the current window's place on the
@@ -452,6 +456,26 @@ public:
         }
     }
 
+    void WaitForInput(DWORD limit) {
+        HWND target = CurrentWindow();
+        DWORD begin = GetTickCount();
+        // Enabled before and after a ping and a pause: the moment of a closing dialog is over.
+        int enabledInARow = 0;
+        for (;;) {
+            if (IsWindowEnabled(target)) {
+                Ping(target);
+                if (IsWindowEnabled(target) && ++enabledInARow == 2)
+                    return;
+            } else {
+                enabledInARow = 0;
+            }
+            if (GetTickCount() - begin >= limit) {
+                Fail(L"the window took no input within " + SecondsText(limit));
+            }
+            Sleep(kPollMilliseconds);
+        }
+    }
+
     void CheckResponds() {
         HWND target = CurrentWindow();
         DWORD_PTR result = 0;
@@ -733,6 +757,8 @@ int wmain(int argc, wchar_t** argv) {
             driver.PressEscape();
         } else if (step == L"close") {
             driver.PressCloseBox();
+        } else if (step == L"input") {
+            driver.WaitForInput(ParseSeconds(arguments.Take(step)));
         } else if (step == L"responds") {
             driver.CheckResponds();
         } else if (step == L"rect") {

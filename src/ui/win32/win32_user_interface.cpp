@@ -66,6 +66,18 @@ void CentreDialog(HWND dialog) {
     ::SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// The top-level window that holds `window`. Written out because GetAncestor, which does this,
+// came with Windows 98 and 2000: NT 4.0 would refuse to load the program.
+HWND RootWindow(HWND window) {
+    while (window && (::GetWindowLongA(window, GWL_STYLE) & WS_CHILD)) {
+        HWND parent = ::GetParent(window);
+        if (!parent)
+            break;
+        window = parent;
+    }
+    return window;
+}
+
 bool IsInputMessage(UINT message) {
     return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
            (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
@@ -192,7 +204,7 @@ bool Win32UserInterface::ServeMessages() {
             ::PostQuitMessage(static_cast<int>(message.wParam));
             break;
         }
-        HWND top = message.hwnd ? ::GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+        HWND top = RootWindow(message.hwnd);
         if (IsInputMessage(message.message) && top &&
             holds_.Held(reinterpret_cast<WindowHandle>(top)))
             continue;
