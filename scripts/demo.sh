@@ -46,7 +46,7 @@ fonts=$demo/japanese-fonts.reg
     printf '\xff\xfe'
     printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
         '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
-        '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ Ｐ明朝"="IPAPMincho"' | iconv -f UTF-8 -t UTF-16LE
+        '"ＭＳ Ｐゴシック"="IPAPGothic"' '"MS PGothic"="IPAPGothic"' '"ＭＳ Ｐ明朝"="IPAPMincho"' | iconv -f UTF-8 -t UTF-16LE
 } >"$fonts"
 "$QUILLET_WINE" regedit /S "$(scripts/demo/walk.sh --winpath "$fonts")" >/dev/null 2>&1 || true
 "$QUILLET_WINESERVER" -w

@@ -115,7 +115,7 @@ use_japanese_fonts() {
         printf '\xff\xfe'
         printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
             '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
-            '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ Ｐ明朝"="IPAPMincho"' | iconv -f UTF-8 -t UTF-16LE
+            '"ＭＳ Ｐゴシック"="IPAPGothic"' '"MS PGothic"="IPAPGothic"' '"ＭＳ Ｐ明朝"="IPAPMincho"' | iconv -f UTF-8 -t UTF-16LE
     } >"$reg"
     "$QUILLET_WINE" regedit /S "$(winpath "$reg")" </dev/null >/dev/null 2>&1 ||
         fail "cannot import the Japanese font replacements"

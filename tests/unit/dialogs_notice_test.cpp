@@ -11,6 +11,7 @@
 #include "dialogs/about_dialog.h"
 #include "dialogs/caution_dialog.h"
 #include "dialogs/completion_dialog.h"
+#include "dialogs/notice_paint.h"
 #include "dialogs/old_version_dialog.h"
 #include "dialogs/start_confirm_dialog.h"
 #include "platform/recorded_message_box.h"
@@ -132,6 +133,24 @@ TEST_F(PaintedDialog, CautionLinesWithoutAMaskCharacterAreBlack) {
             EXPECT_EQ(record.paints[0].texts[static_cast<std::size_t>(i)].colour,
                       row.red.count(103 + i) ? kRed : kBlack);
         }
+    }
+}
+
+// The face reaches the platform in the user's code page, or by its other name where that code page
+// cannot write the Japanese one.
+TEST(NoticeFace, IsNamedInTheUsersCodePage) {
+    const struct {
+        unsigned codePage;
+        const char* face;
+    } rows[] = {{932, "\x82\x6c\x82\x72\x20\x82\x6f\x83\x53\x83\x56\x83\x62\x83\x4e"},
+                {65001,
+                 "\xef\xbc\xad\xef\xbc\xb3\x20\xef\xbc\xb0\xe3\x82\xb4\xe3\x82\xb7"
+                 "\xe3\x83\x83\xe3\x82\xaf"},
+                {1252, "MS PGothic"},
+                {1250, "MS PGothic"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.codePage);
+        EXPECT_EQ(NoticeFont(9, 96, row.codePage).faceName, row.face);
     }
 }
 

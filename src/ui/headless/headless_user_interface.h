@@ -175,6 +175,8 @@ public:
     GdiHandle CreateFontObject(const LogFont& font) override;
     bool DeleteObject(GdiHandle object) override;
     std::string LoadStringResource(int id) override;
+    unsigned UserCodePage() override { return kUtf8CodePage; }
+    static constexpr unsigned kUtf8CodePage = 65001;
     IconHandle LoadIconResource(int id) override;
     PixelSize SystemIconSize() override { return PixelSize{32, 32}; }
     void MessageBeep(unsigned type) override { beeps_.push_back(type); }

@@ -319,6 +319,10 @@ bool Win32UserInterface::DeleteObject(GdiHandle object) {
     return ::DeleteObject(reinterpret_cast<HGDIOBJ>(object)) != FALSE;
 }
 
+unsigned Win32UserInterface::UserCodePage() {
+    return ::GetACP();
+}
+
 std::string Win32UserInterface::LoadStringResource(int id) {
     // The system converts the resource's text into the user's code page; a text that fills the
     // buffer may have been cut, so it is read again into a larger one.
