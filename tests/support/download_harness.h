@@ -40,6 +40,16 @@ inline std::vector<std::string> JournalLines(const sim::SimulatedDrive& drive) {
     return lines;
 }
 
+// The WRITE BUFFER lines of the journal.
+inline std::vector<std::string> WriteBuffers(const sim::SimulatedDrive& drive) {
+    std::vector<std::string> lines;
+    for (const std::string& line : JournalLines(drive)) {
+        if (line.rfind("3B", 0) == 0)
+            lines.push_back(line);
+    }
+    return lines;
+}
+
 inline std::string WriteBufferLine(uint32_t offset, uint32_t length, const char* closingDirection,
                                    const char* result = "GOOD") {
     char line[96];
