@@ -40,6 +40,16 @@ inline std::vector<std::string> JournalLines(const sim::SimulatedDrive& drive) {
     return lines;
 }
 
+// The WRITE BUFFER lines of the journal.
+inline std::vector<std::string> WriteBuffers(const sim::SimulatedDrive& drive) {
+    std::vector<std::string> lines;
+    for (const std::string& line : JournalLines(drive)) {
+        if (line.rfind("3B", 0) == 0)
+            lines.push_back(line);
+    }
+    return lines;
+}
+
 inline std::string WriteBufferLine(uint32_t offset, uint32_t length, const char* closingDirection,
                                    const char* result = "GOOD") {
     char line[96];
@@ -83,9 +93,6 @@ public:
         return WriteBufferLine(offset, length, ClosingDirection());
     }
 
-    // How the side shows a message about the file (and its other failures) and a file exception.
-    virtual RecordedMessageBox::Shown FileMessage(const std::string& text) const = 0;
-    virtual RecordedMessageBox::Shown ExceptionMessage(const std::string& text) const = 0;
     // Handles or requests the side still holds on the drive after Run.
     virtual size_t LeftOpen() const = 0;
     // The media change notification switches sent (values, in order); none on ASPI.
@@ -123,12 +130,6 @@ public:
     std::string TagRead() const override { return "3C 02 00 00 80 04 00 00 08 00 in 128 GOOD"; }
     const char* ClosingDirection() const override { return "none"; }
 
-    RecordedMessageBox::Shown FileMessage(const std::string& text) const override {
-        return {text, rig.messages.ApplicationTitle(), MessageIcon::None, false, 0};
-    }
-    RecordedMessageBox::Shown ExceptionMessage(const std::string& text) const override {
-        return {text, rig.messages.ApplicationTitle(), MessageIcon::Stop, false, kMainDialog};
-    }
     size_t LeftOpen() const override { return rig.layer.Outstanding(); }
 
     VirtualClock& Clock() override { return rig.clock; }
@@ -161,12 +162,6 @@ public:
     std::string TagRead() const override { return "3C 02 00 00 80 04 00 00 08 00 in 8 GOOD"; }
     const char* ClosingDirection() const override { return "out"; }
 
-    RecordedMessageBox::Shown FileMessage(const std::string& text) const override {
-        return {text, "Error", MessageIcon::Stop, false, kMainDialog};
-    }
-    RecordedMessageBox::Shown ExceptionMessage(const std::string& text) const override {
-        return FileMessage(text);
-    }
     size_t LeftOpen() const override { return rig.volumes.OpenHandles(); }
 
     VirtualClock& Clock() override { return rig.clock; }

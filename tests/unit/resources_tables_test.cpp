@@ -146,19 +146,6 @@ void ExpectLayout(int id, LanguageId language, const DialogLayout& want) {
     }
 }
 
-TEST(CompiledResources, LocalizedDialogsExistInTheSixLanguagesAndTheAboutBoxOnce) {
-    std::vector<LanguageId> six = {kJapanese, kEnglish, kGerman, kFrench, kItalian, kSpanish};
-    std::sort(six.begin(), six.end());
-    for (int id : {102, 129, 131, 132, 133}) {
-        SCOPED_TRACE("dialog " + std::to_string(id));
-        std::vector<LanguageId> languages =
-            Resources().Languages(kRtDialog, static_cast<std::uint16_t>(id));
-        std::sort(languages.begin(), languages.end());
-        EXPECT_EQ(languages, six);
-    }
-    EXPECT_EQ(Resources().Languages(kRtDialog, 100).size(), 1u);
-}
-
 TEST(CompiledResources, MainDialogInEachLanguage) {
     struct Labels {
         LanguageId language;
@@ -376,17 +363,6 @@ TEST(CompiledResources, StringTablesHoldExactlyTheTextsOfEachLanguage) {
         }
         EXPECT_EQ(Resources().Languages(kRtString, 7).size(), 6u);
         EXPECT_EQ(Resources().Languages(kRtString, 8).size(), 6u);
-    }
-}
-
-TEST(CompiledResources, EveryCautionMaskCoversTheThirteenLines) {
-    for (std::size_t t = 0; t < 6; ++t) {
-        const StringTable& table = Table(t);
-        SCOPED_TRACE(table.name);
-        std::optional<std::string> mask = Resources().FindString(120, table.language);
-        ASSERT_TRUE(mask.has_value());
-        EXPECT_GE(mask->size(), 13u);
-        EXPECT_EQ(mask->find_first_not_of("01"), std::string::npos);
     }
 }
 

@@ -2,10 +2,13 @@
 // receives, the image it keeps, the messages, the waits, and what is left open afterwards.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "device/status_report.h"
 #include "support/download_harness.h"
 #include "update/firmware_image.h"
 
@@ -14,19 +17,6 @@ namespace {
 
 constexpr char kFile[] = "FW.BIN";
 const std::string kTaggedProduct = "MTX5160S        ";
-
-void ExpectBoxes(const std::vector<RecordedMessageBox::Shown>& shown,
-                 const std::vector<RecordedMessageBox::Shown>& expected) {
-    ASSERT_EQ(shown.size(), expected.size());
-    for (size_t i = 0; i < shown.size(); ++i) {
-        SCOPED_TRACE("box " + std::to_string(i));
-        EXPECT_EQ(shown[i].text, expected[i].text);
-        EXPECT_EQ(shown[i].caption, expected[i].caption);
-        EXPECT_EQ(shown[i].icon, expected[i].icon);
-        EXPECT_EQ(shown[i].owner, expected[i].owner);
-        EXPECT_FALSE(shown[i].taskModal);
-    }
-}
 
 class DownloadTest : public ::testing::TestWithParam<bool> {
 protected:
@@ -164,7 +154,7 @@ TEST_P(DownloadTest, TaggedModelsReceiveTheirSectionOthersTheWholeFile) {
         EXPECT_EQ(journal[inquiry] == H().TagRead(), row.readsTag);
         if (row.image.empty()) {
             EXPECT_EQ(journal.size(), inquiry + 1);
-            ExpectBoxes(H().Messages().Boxes(), {H().FileMessage(kFirmwareFileReadError)});
+            EXPECT_EQ(H().Messages().Texts(), std::vector<std::string>{kFirmwareFileReadError});
             EXPECT_TRUE(H().progress.Messages().empty());
             continue;
         }
@@ -238,7 +228,7 @@ TEST_P(DownloadTest, FileFaultsEndWithTheirMessageBeforeAnyLaterCommand) {
             expected.push_back(H().Block(row.productCode, 16384));
         EXPECT_EQ(JournalLines(drive), expected);
         EXPECT_FALSE(drive.ImageComplete());
-        ExpectBoxes(H().Messages().Boxes(), {H().FileMessage(row.message)});
+        EXPECT_EQ(H().Messages().Texts(), std::vector<std::string>{row.message});
         // The notification is switched off only once the disc check has passed, and back on at
         // the exit.
         const bool switchedOff = !Aspi() && row.sent >= Sent::BeforeBlocks;
@@ -315,7 +305,7 @@ TEST_P(DownloadTest, FileExceptionsAreReportedAndEverythingReleased) {
 
         EXPECT_EQ(H().Run(kFile, 0), 0);
 
-        ExpectBoxes(H().Messages().Boxes(), {H().ExceptionMessage(row.text)});
+        EXPECT_EQ(H().Messages().Texts(), std::vector<std::string>{row.text});
         const std::vector<std::string> journal = JournalLines(drive);
         size_t blocks = 0;
         for (const std::string& line : journal)
@@ -328,6 +318,49 @@ TEST_P(DownloadTest, FileExceptionsAreReportedAndEverythingReleased) {
         }
         const bool switchedOff = !Aspi() && row.blocksSent != kEarly;
         EXPECT_EQ(H().Switches(), switchedOff ? std::vector<int>({1, 0}) : std::vector<int>{});
+        EXPECT_EQ(H().Clock().TotalSlept(), 0u);
+        EXPECT_EQ(H().files.OpenFiles(), 0u);
+        EXPECT_EQ(H().LeftOpen(), 0u);
+    }
+}
+
+// A block or closing command the drive refuses ends the download at once with the side's
+// message: over ASPI the status report, on pass-through the write error. Nothing follows, no
+// wait is made, and the notification is switched back on.
+TEST_P(DownloadTest, RefusedWriteBufferEndsAtOnce) {
+    struct Row {
+        const char* name;
+        uint32_t writeBuffer;  // the refused one, counted from 1
+        size_t bytesAccepted;
+    };
+    const Row rows[] = {{"second block", 2, 16384}, {"closing command", 4, 40960}};
+    SrbExecScsiCommand refused{};
+    refused.SRB_Status = 0x04;
+    refused.SRB_TargStat = 0x02;
+    refused.SRB_SenseLen = 14;
+    const uint8_t sense[] = {0x70, 0, 0x04, 0, 0, 0, 0, 0x0A, 0, 0, 0, 0, 0x44};
+    std::copy(std::begin(sense), std::end(sense), refused.SenseArea);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(H().Name()) + ": " + row.name);
+        harness_ = MakeHarness(Aspi());
+        sim::SimulatedDrive& drive = H().AddDrive({});
+        sim::Fault fault;
+        fault.commandNumber =
+            static_cast<uint32_t>(H().BeforeFirstBlock().size()) + row.writeBuffer;
+        drive.AddFault(fault);
+        H().files.Add(kFile, Pattern(2 * 16384 + 7232, 4));
+
+        EXPECT_EQ(H().Run(kFile, 0), 0);
+
+        const std::vector<std::string> journal = JournalLines(drive);
+        ASSERT_EQ(journal.size(), fault.commandNumber);
+        EXPECT_NE(journal.back().find("CHECK 04/44/00"), std::string::npos);
+        EXPECT_EQ(drive.ReceivedImage().size(), row.bytesAccepted);
+        EXPECT_FALSE(drive.ImageComplete());
+        const std::string text =
+            Aspi() ? ComposeScsiStatusReport(refused) : std::string("Firmware write error !");
+        EXPECT_EQ(H().Messages().Texts(), std::vector<std::string>{text});
+        EXPECT_EQ(H().Switches(), Aspi() ? std::vector<int>{} : std::vector<int>({1, 0}));
         EXPECT_EQ(H().Clock().TotalSlept(), 0u);
         EXPECT_EQ(H().files.OpenFiles(), 0u);
         EXPECT_EQ(H().LeftOpen(), 0u);
