@@ -15,6 +15,7 @@
 
 #include "res/resource.h"
 #include "support/app_rig.h"
+#include "support/download_harness.h"
 #include "unit/catalogue_fixture.h"
 
 namespace quillet::test {
@@ -27,6 +28,18 @@ constexpr int kOldVersion = IDD_OLD_VERSION;
 constexpr int kAbout = IDD_ABOUTBOX;
 // The version static's text in the template, shown until a drive's version replaces it.
 constexpr const char* kTemplateVersion = "1.0q";
+// The update tests' image: two tagged sections, the drive's (MTX5160S) the second.
+constexpr const char* kTaggedImage = "FW.BIN";
+constexpr uint32_t kProductCode = 0x123456;
+constexpr uint32_t kFirstSection = 16384 + 100;
+constexpr uint32_t kDriveSection = 2 * 16384 + 7232;
+
+// A drive of the tagged family with the given revision.
+inline sim::DriveModel TaggedDrive(const std::string& revision) {
+    sim::DriveModel model = MakerDrive("MTX5160S", revision, kProductCode);
+    model.firmwareTag = {{'M', 'T', 'X', '5', '1', '6', '0', 'S'}};
+    return model;
+}
 
 // One DEVICE section: its product names, its FILENAME values and its product code.
 struct DeviceSection {
@@ -93,6 +106,16 @@ protected:
         if (Aspi())
             return "HA#0 ID#" + std::to_string(i + 1) + ":KORVIN   " + padded;
         return std::string(1, static_cast<char>('M' - i)) + ":  KORVIN  " + padded;
+    }
+
+    // Drive 0 of the tagged family, the image and a catalogue that offers `entry` for it.
+    sim::SimulatedDrive& PrepareTagged(const std::string& revision = "1.0q",
+                                       const std::string& entry = "1.1a FW.BIN") {
+        rig.folder.Add(kTaggedImage, Section("MTX5160E", kFirstSection, 1) +
+                                         Section("MTX5160S", kDriveSection, 2));
+        DeviceSection device{{"MTX5160E", "MTX5160S"}, {entry}, kProductCode};
+        rig.folder.Add("tarvex.ini", Catalogue({device}));
+        return AddDrive(0, TaggedDrive(revision));
     }
 
     // The start goes on past the caution; `check` then looks at the main dialog, and "Close"

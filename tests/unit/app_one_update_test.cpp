@@ -18,23 +18,13 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::SizeIs;
-using ::testing::StartsWith;
-
-constexpr uint32_t kProductCode = 0x123456;
-constexpr uint32_t kSectionLength = 2 * 16384 + 7232;
 
 class OneUpdateTest : public AppPathTest {
 protected:
     // The drive to update (drive 0) and a second drive of the maker beside it.
     sim::SimulatedDrive& Prepare(const std::string& revision = "1.0q") {
-        rig.folder.Add("FW.BIN", Section("MTX5160S", kSectionLength, 2));
-        DeviceSection device{{"MTX5160S"}, {"1.1a FW.BIN"}, kProductCode};
-        rig.folder.Add("tarvex.ini", Catalogue({device}));
-        sim::DriveModel model = MakerDrive("MTX5160S", revision, kProductCode);
-        model.firmwareTag = {{'M', 'T', 'X', '5', '1', '6', '0', 'S'}};
-        sim::SimulatedDrive& drive = AddDrive(0, model);
-        model.revision = "1.0q";
-        AddDrive(1, model);
+        sim::SimulatedDrive& drive = PrepareTagged(revision);
+        AddDrive(1, TaggedDrive("1.0q"));
         return drive;
     }
     // `dialog` lies centred over `owner` (to within the pixel the halving loses).
@@ -183,30 +173,6 @@ TEST(ServingClockTest, SlicesAWaitOnlyWhileAWindowIsHeld) {
     EXPECT_EQ(clock.TotalSlept(), 2500u);
     EXPECT_THAT(clock.Sleeps(), SizeIs(1 + 13));
     EXPECT_EQ(served, 14) << "before the first slice and after each";
-}
-
-// A handler that fails unexpectedly is reported in a box owned by its dialog, which then ends.
-TEST(HandlerFailureTest, IsShownInAMessageBox) {
-    struct Failing : Dialog {
-        using Dialog::Dialog;
-        MessageMap GetMessageMap() const override {
-            static const MessageMapEntry entries[] = {
-                OnCommandEntry(IDC_UPDATE, kBnClicked, &Failing::OnUpdate)};
-            return entries;
-        }
-        void OnUpdate() { throw std::runtime_error("no more memory"); }
-    };
-    RecordedMessageBox boxes;
-    HeadlessUserInterface ui(kEnglishUs, boxes);
-    Failing dialog(ui, IDD_MAIN);
-    WindowHandle handle = 0;
-    ui.QueueCheck(IDD_MAIN, [&](HeadlessDialogView& view) { handle = view.Handle(); });
-    ui.QueueClick(IDD_MAIN, IDC_UPDATE);
-    EXPECT_EQ(dialog.DoModal(), kDialogFailed);
-    ASSERT_THAT(boxes.Boxes(), SizeIs(1));
-    EXPECT_THAT(boxes.Boxes()[0].text, StartsWith(kHandlerFailureText));
-    EXPECT_THAT(boxes.Boxes()[0].text, ::testing::HasSubstr("no more memory"));
-    EXPECT_EQ(boxes.Boxes()[0].owner, handle);
 }
 
 }  // namespace

@@ -174,13 +174,20 @@ TEST_F(DialogFramework, CloseSentDuringInitialisationEndsTheDialogBeforeAnything
     EXPECT_THAT(ui.Errors(), IsEmpty());
 }
 
+// The user is told in a box owned by the dialog, the script's log notes it too.
 TEST_F(DialogFramework, AFailingHandlerEndsTheDialogAndIsReported) {
     ProbeDialog dialog(ui);
     dialog.throwOnUpdate = true;
+    WindowHandle handle = 0;
+    ui.QueueCheck(IDD_MAIN, [&](HeadlessDialogView& view) { handle = view.Handle(); });
     ui.QueueClick(IDD_MAIN, IDC_UPDATE);
     EXPECT_EQ(dialog.DoModal(), kDialogFailed);
     ASSERT_EQ(ui.Errors().size(), 1u);
     EXPECT_THAT(ui.Errors()[0], HasSubstr("update failed"));
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_THAT(boxes.Boxes()[0].text, ::testing::StartsWith(kHandlerFailureText));
+    EXPECT_THAT(boxes.Boxes()[0].text, HasSubstr("update failed"));
+    EXPECT_EQ(boxes.Boxes()[0].owner, handle);
 }
 
 TEST_F(DialogFramework, StartBindsLoadingLeavesTheListSelectionAndSavingReads) {

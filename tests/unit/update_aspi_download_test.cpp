@@ -13,10 +13,6 @@ namespace quillet::test {
 namespace {
 
 constexpr char kFile[] = "C:\\QUILLET\\FW.BIN";
-const std::string kNoDisc = "00 00 00 00 00 00 none 0 CHECK 02/3A/01";
-const std::string kReady = "00 00 00 00 00 00 none 0 GOOD";
-const std::string kLoad = "1B 00 00 00 03 00 none 0 GOOD";
-const std::string kEject = "1B 00 00 00 02 00 none 0 GOOD";
 
 // The report a finished WRITE BUFFER request block gives.
 std::string Report(uint8_t status, uint8_t targetStatus) {
@@ -25,37 +21,6 @@ std::string Report(uint8_t status, uint8_t targetStatus) {
     block.SRB_TargStat = targetStatus;
     block.SRB_SenseLen = 14;
     return ComposeScsiStatusReport(block);
-}
-
-TEST(AspiDownload, DiscInTheDriveIsEjectedAndNothingWritten) {
-    struct Row {
-        const char* name;
-        bool trayOpen;
-        std::vector<std::string> journal;
-    };
-    const std::string noDiscTrayOpen = "00 00 00 00 00 00 none 0 CHECK 02/3A/02";
-    const Row rows[] = {
-        {"disc loaded", false, Join({Times(3, kReady), {kLoad, kReady, kReady, kEject}})},
-        {"disc in an open tray", true,
-         Join({Times(3, noDiscTrayOpen), {kLoad, kReady, kReady, kEject}})},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        AspiHarness h;
-        sim::DriveModel model;
-        model.discPresent = true;
-        model.trayOpen = row.trayOpen;
-        sim::SimulatedDrive& drive = h.AddDrive(model);
-        h.files.Add(kFile, Pattern(5000, 1));
-
-        EXPECT_EQ(h.Run(kFile, 0), 0);
-
-        EXPECT_EQ(JournalLines(drive), row.journal);
-        EXPECT_TRUE(drive.TrayOpen());
-        EXPECT_EQ(h.Messages().Texts(), std::vector<std::string>{kEjectDiscText});
-        EXPECT_EQ(h.files.OpenFiles(), 0u);
-        EXPECT_EQ(h.rig.clock.TotalSlept(), 0u);
-    }
 }
 
 // Range 0 .. blocks + 250; one position per block, then ten per step of the programming wait.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -364,6 +365,48 @@ TEST_P(DownloadTest, RefusedWriteBufferEndsAtOnce) {
         EXPECT_EQ(H().Clock().TotalSlept(), 0u);
         EXPECT_EQ(H().files.OpenFiles(), 0u);
         EXPECT_EQ(H().LeftOpen(), 0u);
+    }
+}
+
+// A disc found, in a loaded or an open tray, is ejected; nothing is written and nothing waited
+// for. ASPI looks three times, loads and looks twice; pass-through loads only an open tray and
+// looks eleven times before and after.
+TEST_P(DownloadTest, DiscInTheDriveIsEjectedAndNothingWritten) {
+    const std::string direction = Aspi() ? " none " : " in ";
+    const std::string ready = "00 00 00 00 00 00" + direction + "0 GOOD";
+    const std::string trayOpen = "00 00 00 00 00 00" + direction + "0 CHECK 02/3A/02";
+    const std::string load = "1B 00 00 00 03 00" + direction + "0 GOOD";
+    const std::string eject = "1B 00 00 00 02 00" + direction + "0 GOOD";
+    const std::string inquiry = "12 00 00 00 FF 00 in 1024 GOOD";
+    struct Row {
+        const char* name;
+        bool trayOpen;
+        std::vector<std::string> aspi, passThrough;
+    };
+    const Row rows[] = {
+        {"disc loaded", false, Join({Times(3, ready), {load, ready, ready, eject}}),
+         Join({{inquiry}, Times(12, ready), {eject}})},
+        {"disc in an open tray", true, Join({Times(3, trayOpen), {load, ready, ready, eject}}),
+         Join({{inquiry}, Times(11, trayOpen), {load, ready}, Times(11, ready), {eject}})},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::unique_ptr<DownloadHarness> h = MakeHarness(Aspi());
+        sim::DriveModel model;
+        model.discPresent = true;
+        model.trayOpen = row.trayOpen;
+        sim::SimulatedDrive& drive = h->AddDrive(model);
+        h->files.Add(kFile, Pattern(5000, 1));
+
+        EXPECT_EQ(h->Run(kFile, 0), 0);
+
+        EXPECT_EQ(JournalLines(drive), Aspi() ? row.aspi : row.passThrough);
+        EXPECT_TRUE(drive.TrayOpen());
+        EXPECT_EQ(h->Messages().Texts(), std::vector<std::string>{kEjectDiscText});
+        EXPECT_TRUE(h->Switches().empty());
+        EXPECT_EQ(h->Clock().TotalSlept(), 0u);
+        EXPECT_EQ(h->files.OpenFiles(), 0u);
+        EXPECT_EQ(h->LeftOpen(), 0u);
     }
 }
 
