@@ -4,18 +4,19 @@
 # host's root read-only over virtio-9p, so it runs the very Wine, Xvfb and CTest installed here,
 # and writes only into the build folder, shared at its own path.
 #
-#   run.sh BUILD PATTERN
+#   run.sh BUILD FOLDER:PATTERN...
 #
-# BUILD is the build folder holding win32/ (the configured i686 build); PATTERN picks its CTest
-# tests. The guest's files (kernel, initramfs) are kept in BUILD/guest32/, so a second run needs
-# no download; the CTest log lands in BUILD/guest32/ctest.log. Prints the guest's console, then
-# exits with CTest's exit code.
+# BUILD is the build folder; each FOLDER in it is a configured and built i686 build (such as win32)
+# and PATTERN picks its CTest tests. The guest's files (kernel, initramfs, Wine prefix) are kept in
+# BUILD/guest32/, so a second run needs no download; the CTest logs land in BUILD/guest32/ctest.log
+# and a line of totals in BUILD/guest32/summary. Prints the guest's console, then exits 0 when
+# every test passed.
 # QUILLET_GUEST_ACCEL=tcg forces emulation where KVM works; QUILLET_GUEST_TIMEOUT (seconds,
 # default 1800) bounds the whole guest.
 set -euo pipefail
 
-if [ $# -ne 2 ]; then
-    echo "usage: $0 BUILD PATTERN" >&2
+if [ $# -lt 2 ]; then
+    echo "usage: $0 BUILD FOLDER:PATTERN..." >&2
     exit 2
 fi
 here=$(cd "$(dirname "$0")" && pwd)
@@ -26,7 +27,12 @@ die() {
     echo "guest32: $*" >&2
     exit 1
 }
-[ -f "$build/win32/CTestTestfile.cmake" ] || die "no i686 build in $build/win32"
+shift
+for selection in "$@"; do
+    folder=${selection%%:*}
+    [ "$folder" != "$selection" ] && [ -n "$folder" ] || die "not FOLDER:PATTERN: $selection"
+    [ -f "$build/$folder/CTestTestfile.cmake" ] || die "no configured build in $build/$folder"
+done
 # The kernel's command line carries both paths, and splits at spaces.
 case "$repo$build" in *[[:space:]]*) die "the repository and build paths must not hold spaces" ;; esac
 command -v qemu-system-x86_64 >/dev/null || die "qemu-system-x86_64 is missing (scripts/install-deps.sh)"
@@ -53,8 +59,10 @@ cp "$here/init" "$staging/init"
     gzip -1 >"$out/initramfs.gz"
 rm -rf "$staging"
 
-printf '%s\n' "$2" >"$out/tests"
-rm -f "$out/status" "$out/ctest.log"
+for selection in "$@"; do
+    printf '%s %s\n' "${selection%%:*}" "${selection#*:}"
+done >"$out/tests"
+rm -f "$out/status" "$out/ctest.log" "$out/summary"
 
 # KVM where it works: a nested one can fail to start or hang, so the kernel must boot to its
 # panic (no root file system) within a few seconds first. Emulation is the fallback; its CPU has
