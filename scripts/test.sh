@@ -95,6 +95,9 @@ imports=$(grep -E 'tests passed' "$build/imports-ctest.log" | tail -1)
 echo "native: $native"
 echo "product imports (i686): $imports"
 echo "windows ($QUILLET_WINE_ARCH under Wine): $windows"
+if [ -f "$build/windows-unit-ctest.log" ] && [ "$winbuild" = "$build/win32" ]; then
+    echo "windows unit tests (i686 under Wine): $(grep -E 'tests passed' "$build/windows-unit-ctest.log" | tail -1)"
+fi
 if [ "$guest" = 1 ]; then
     guest_result=$(cat "$build/guest32/summary" 2>/dev/null || echo "no result, see the guest's console above")
     [ "$guest_rc" = 0 ] || guest_result="FAILED: $guest_result"
