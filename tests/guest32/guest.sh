@@ -61,7 +61,8 @@ while read -r folder pattern; do
     [ -n "$folder" ] || continue
     # Programs mapped straight from the 9p share came up with pages of zeros (a crash in the
     # first import call); they run from a copy in memory, at their own path.
-    if [ -d "$quillet_build/$folder/bin" ]; then
+    # A folder named a second time is in memory already.
+    if [ -d "$quillet_build/$folder/bin" ] && [ ! -d "/tmp/bin-$folder" ]; then
         cp -a "$quillet_build/$folder/bin" "/tmp/bin-$folder" &&
             mount --bind "/tmp/bin-$folder" "$quillet_build/$folder/bin" ||
             elapsed "cannot copy $folder/bin into memory"
