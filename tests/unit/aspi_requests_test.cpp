@@ -195,33 +195,6 @@ TEST(AspiPolling, TestUnitReadyLooksEvery1250MsAndGivesUpAfterAMinute) {
     }
 }
 
-TEST(AspiExecute, CommandsBuildTheirRequestBlocks) {
-    AspiRig rig;
-    rig.layer.AddAdapter(7);
-    rig.layer.AddAdapter(5);
-    sim::DriveModel model;
-    model.firmwareTag = {{'T', 'A', 'G', '1', '2', '3', '4', '5'}};
-    rig.AddDrive(1, 6, 2, model);
-    auto transport = rig.LoadedTransport();
-    const DriveAddress address = At(1, 6, 2);
-
-    std::string tag;
-    EXPECT_TRUE(transport->ReadFirmwareTag(address, &tag));
-    EXPECT_EQ(tag, "TAG12345");
-    EXPECT_EQ(transport->StartStopUnit(address, StartStopMode::Eject), 0);
-
-    const auto sent = rig.ExecRequests();
-    ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ(sent[0].adapter, 1);
-    EXPECT_EQ(sent[0].target, 6);
-    EXPECT_EQ(sent[0].lun, 2);
-    EXPECT_EQ(sent[0].flags, kSrbDirectionIn | kSrbEventNotify);
-    EXPECT_EQ(sent[0].bufferLength, 128u);
-    EXPECT_EQ(sent[1].flags, kSrbNoTransfer);
-    EXPECT_EQ(sent[1].senseLength, 14);
-    EXPECT_EQ(sent[1].cdb.size(), 6u);
-}
-
 TEST(AspiExecute, ResultsAndSenseComeBackToTheRequest) {
     AspiRig rig;
     rig.layer.AddAdapter(7);
@@ -237,10 +210,6 @@ TEST(AspiExecute, ResultsAndSenseComeBackToTheRequest) {
     EXPECT_EQ(request.sense[12], 0x3A);
     EXPECT_EQ(request.sense[13], 0x01);
     EXPECT_EQ(request.sense[14], 0);  // only the 14 bytes asked for
-    // No medium with the tray closed ends the readiness wait at its first attempt.
-    const size_t sleepsBefore = rig.clock.Sleeps().size();
-    EXPECT_TRUE(transport->WaitUntilReady(At(0, 0, 0)));
-    EXPECT_EQ(rig.clock.Sleeps().size(), sleepsBefore);
 
     // Nothing at the address: the library says so and the command fails.
     ScsiRequest missing;

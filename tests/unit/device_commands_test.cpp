@@ -19,148 +19,60 @@ using test::RecordingTransport;
 
 struct CommandRow {
     const char* name;
-    std::function<void(AspiCommands&, PassThroughCommands&, const DriveAddress&)> send;
-    TransportKind kind;
+    std::function<void(AspiCommands&, const DriveAddress&)> send;
     std::vector<uint8_t> cdb;
     DataDirection direction;
     uint32_t dataLength;
-    uint8_t senseLength;
-    Completion completion;  // looked at on ASPI only
+    Completion completion;
 };
 
-TEST(DriveCommandBlocks, EachCommandSendsItsTableRow) {
-    uint8_t block[16384] = {};
+// The pass-through records are checked byte by byte over the simulated volumes, the ASPI
+// INQUIRY in the adapter search.
+TEST(DriveCommandBlocks, EachAspiCommandSendsItsTableRow) {
     const std::vector<CommandRow> rows = {
-        {"ASPI TEST UNIT READY",
-         [](auto& a, auto&, auto& d) { a.TestUnitReady(d); },
-         TransportKind::Aspi,
+        {"TEST UNIT READY",
+         [](auto& a, auto& d) { a.TestUnitReady(d); },
          {0x00, 0, 0, 0, 0, 0},
          DataDirection::None,
          0,
-         14,
          Completion::PollSleeping},
-        {"ASPI START STOP load",
-         [](auto& a, auto&, auto& d) { a.StartStopUnit(d, StartStopMode::Load); },
-         TransportKind::Aspi,
+        {"START STOP load",
+         [](auto& a, auto& d) { a.StartStopUnit(d, StartStopMode::Load); },
          {0x1B, 0, 0, 0, 0x03, 0},
          DataDirection::None,
          0,
-         14,
          Completion::PollSleeping},
-        {"ASPI START STOP eject",
-         [](auto& a, auto&, auto& d) { a.StartStopUnit(d, StartStopMode::Eject); },
-         TransportKind::Aspi,
+        {"START STOP eject",
+         [](auto& a, auto& d) { a.StartStopUnit(d, StartStopMode::Eject); },
          {0x1B, 0, 0, 0, 0x02, 0},
          DataDirection::None,
          0,
-         14,
          Completion::PollSleeping},
-        {"ASPI START STOP neither",
-         [](auto& a, auto&, auto& d) { a.StartStopUnit(d, StartStopMode::Neither); },
-         TransportKind::Aspi,
+        {"START STOP neither",
+         [](auto& a, auto& d) { a.StartStopUnit(d, StartStopMode::Neither); },
          {0x1B, 0, 0, 0, 0x00, 0},
          DataDirection::None,
          0,
-         14,
          Completion::PollSleeping},
-        {"ASPI INQUIRY",
-         [](auto& a, auto&, auto& d) {
-             DriveIdentity identity;
-             a.IdentifyDrive(d, &identity);
-         },
-         TransportKind::Aspi,
-         {0x12, 0, 0, 0, 0x80, 0},
-         DataDirection::In,
-         128,
-         14,
-         Completion::EventWait},
-        {"ASPI READ BUFFER tag",
-         [](auto& a, auto&, auto& d) {
+        {"READ BUFFER tag",
+         [](auto& a, auto& d) {
              std::string tag;
              a.ReadFirmwareTag(d, &tag);
          },
-         TransportKind::Aspi,
          {0x3C, 0x02, 0, 0x00, 0x80, 0x04, 0, 0, 0x08, 0},
          DataDirection::In,
          128,
-         14,
          Completion::EventWait},
-        {"pass-through TEST UNIT READY",
-         [](auto&, auto& p, auto& d) {
-             uint8_t q;
-             p.TestUnitReady(d, &q);
-         },
-         TransportKind::PassThrough,
-         {0x00, 0, 0, 0, 0, 0},
-         DataDirection::In,
-         0,
-         24,
-         Completion::PollSleeping},
-        {"pass-through START STOP load",
-         [](auto&, auto& p, auto& d) { p.StartStopUnit(d, 0); },
-         TransportKind::PassThrough,
-         {0x1B, 0, 0, 0, 0x03, 0},
-         DataDirection::In,
-         0,
-         24,
-         Completion::PollSleeping},
-        {"pass-through START STOP eject (any non-zero flag)",
-         [](auto&, auto& p, auto& d) { p.StartStopUnit(d, 7); },
-         TransportKind::PassThrough,
-         {0x1B, 0, 0, 0, 0x02, 0},
-         DataDirection::In,
-         0,
-         24,
-         Completion::PollSleeping},
-        {"pass-through INQUIRY",
-         [](auto&, auto& p, auto& d) {
-             DriveIdentity identity;
-             p.IdentifyDrive(d, &identity);
-         },
-         TransportKind::PassThrough,
-         {0x12, 0, 0, 0, 0xFF, 0},
-         DataDirection::In,
-         1024,
-         24,
-         Completion::EventWait},
-        {"pass-through READ BUFFER tag",
-         [](auto&, auto& p, auto& d) {
-             std::string tag;
-             p.ReadFirmwareTag(d, &tag);
-         },
-         TransportKind::PassThrough,
-         {0x3C, 0x02, 0, 0x00, 0x80, 0x04, 0, 0, 0x08, 0},
-         DataDirection::In,
-         8,
-         24,
-         Completion::EventWait},
-        {"pass-through WRITE BUFFER block",
-         [&block](auto&, auto& p, auto& d) { p.WriteFirmwareBlock(d, 0x123456, block, 0x4000); },
-         TransportKind::PassThrough,
-         {0x3B, 0x05, 0, 0x12, 0x34, 0x56, 0x00, 0x40, 0x00, 0},
-         DataDirection::Out,
-         0x4000,
-         14,
-         Completion::PollBusy},
-        {"pass-through WRITE BUFFER closing command",
-         [&block](auto&, auto& p, auto& d) { p.WriteFirmwareBlock(d, 0xABCDEF, block, 0); },
-         TransportKind::PassThrough,
-         {0x3B, 0x05, 0, 0xAB, 0xCD, 0xEF, 0, 0, 0, 0},
-         DataDirection::Out,
-         0,
-         14,
-         Completion::PollBusy},
     };
     for (const CommandRow& row : rows) {
         SCOPED_TRACE(row.name);
         RecordingTransport transport;
         VirtualClock clock;
         AspiCommands aspi(transport, clock);
-        PassThroughCommands passThrough(transport, clock);
         DriveAddress address;
         address.hostAdapter = 1;
         address.target = 3;
-        row.send(aspi, passThrough, address);
+        row.send(aspi, address);
 
         ASSERT_EQ(transport.Sent().size(), 1u);
         const ScsiRequest& sent = transport.Sent()[0].request;
@@ -171,27 +83,11 @@ TEST(DriveCommandBlocks, EachCommandSendsItsTableRow) {
                                 [](uint8_t b) { return b == 0; }));
         EXPECT_EQ(sent.direction, row.direction);
         EXPECT_EQ(sent.dataLength, row.dataLength);
-        EXPECT_EQ(sent.senseLength, row.senseLength);
+        EXPECT_EQ(sent.senseLength, 14);
         EXPECT_TRUE(sent.dataLength == 0 || sent.data != nullptr);
-        if (row.kind == TransportKind::Aspi) {
-            EXPECT_EQ(sent.completion, row.completion);
-        } else {
-            EXPECT_EQ(sent.timeoutSeconds, 30u);
-        }
+        EXPECT_EQ(sent.completion, row.completion);
         EXPECT_EQ(transport.Sent()[0].address.target, 3);
     }
-}
-
-TEST(DriveCommandBlocks, AspiWriteBufferCarriesOffsetAndLengthBigEndian) {
-    uint8_t data[2048] = {};
-    ScsiRequest r = WriteBufferRequest(TransportKind::Aspi, 0x01020304, data, 2048);
-    // Only the low 24 bits of an offset fit the command block.
-    const uint8_t expected[10] = {0x3B, 0x05, 0x00, 0x02, 0x03, 0x04, 0x00, 0x08, 0x00, 0x00};
-    EXPECT_EQ(0, std::memcmp(r.cdb.data(), expected, 10));
-    EXPECT_EQ(r.cdbLength, 10);
-    EXPECT_EQ(r.direction, DataDirection::Out);
-    EXPECT_EQ(r.dataLength, 2048u);
-    EXPECT_EQ(r.senseLength, 14);
 }
 
 // A standard INQUIRY answer with the given first byte and identification bytes 8..35.
@@ -259,18 +155,10 @@ TEST(DriveIdentification, VendorTypeAndTextRulesOfBothTransports) {
         if (row.passThroughAccepted) {
             EXPECT_EQ(passThrough.product, row.product);
             EXPECT_EQ(passThrough.revision, row.revision);
-            EXPECT_LE(passThrough.text.size(), 28u);
-            EXPECT_EQ(passThrough.text.substr(0, 8), passThrough.vendor);
+            // The text is the first 28 characters, up to a zero byte.
+            EXPECT_EQ(passThrough.text, passThrough.vendor + row.product + row.revision);
         }
     }
-}
-
-TEST(DriveIdentification, PassThroughTextIsCutAt28Characters) {
-    std::vector<uint8_t> data =
-        InquiryAnswer(0x05, "KORVIN  CDRW-8432       1.0qMORE TEXT", kPassThroughInquiryLength);
-    DriveIdentity identity;
-    ASSERT_TRUE(IdentifyPassThroughInquiry(data.data(), data.size(), &identity));
-    EXPECT_EQ(identity.text, "KORVIN  CDRW-8432       1.0q");
 }
 
 TEST(DriveIdentification, ShortOrUnterminatedAnswersStayInBounds) {
@@ -287,18 +175,11 @@ TEST(DriveIdentification, ShortOrUnterminatedAnswersStayInBounds) {
     EXPECT_EQ(IdentifyAspiInquiry(nullptr, 0, &identity), -1);
 }
 
-TEST(DriveIdentification, AspiRequestOutcomes) {
+// A failed pass-through call rejects the drive whatever the buffer holds.
+TEST(DriveIdentification, RefusedPassThroughCallRejectsTheDrive) {
     VirtualClock clock;
     DriveAddress address;
     DriveIdentity identity;
-    RecordingTransport notCarried([](ScsiRequest&) { return false; });
-    EXPECT_EQ(AspiCommands(notCarried, clock).IdentifyDrive(address, &identity), -1);
-    RecordingTransport failed([](ScsiRequest& r) {
-        r.requestStatus = kRequestError;
-        return true;
-    });
-    EXPECT_EQ(AspiCommands(failed, clock).IdentifyDrive(address, &identity), 0);
-    // A failed pass-through call rejects the drive whatever the buffer holds.
     RecordingTransport refused([](ScsiRequest& r) {
         std::vector<uint8_t> answer = InquiryAnswer(0x05, "KORVIN  CDRW-8432       1.0q");
         std::memcpy(r.data, answer.data(), answer.size());
@@ -332,50 +213,43 @@ TEST(NoMediumQualifier, OnlyNotReadyWithoutMediumCounts) {
     }
 }
 
+// The tag is cut at its first zero byte; a failed call says so, and on pass-through leaves an
+// empty tag whatever the buffer got.
 TEST(FirmwareTag, TextIsCutAtTheFirstZeroByte) {
     struct Row {
         const char* name;
-        std::vector<uint8_t> answer;
-        std::string tag;
-    } rows[] = {
-        {"eight characters", {'M', 'T', 'X', '5', '1', '6', '0', 'E'}, "MTX5160E"},
-        {"zero inside", {'M', 'T', 'X', 0, '1', '6', '0', 'E'}, "MTX"},
-        {"all zero", {0, 0, 0, 0, 0, 0, 0, 0}, ""},
+        bool aspi;
+        std::string answer;  // 8 bytes
+        bool answered;       // the request completed (ASPI) or the call was carried (pass-through)
+        const char* tag;     // nullptr: the call fails
+    };
+    const Row rows[] = {
+        {"eight characters", true, "MTX5160E", true, "MTX5160E"},
+        {"zero inside", true, std::string("MTX\0Z60E", 8), true, "MTX"},
+        {"all zero", true, std::string(8, '\0'), true, ""},
+        {"ASPI request failed", true, "MTX5160E", false, nullptr},
+        {"pass-through call refused", false, "MTX5160E", false, nullptr},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         VirtualClock clock;
         RecordingTransport transport([&row](ScsiRequest& r) {
-            std::memcpy(r.data, row.answer.data(), row.answer.size());
-            r.requestStatus = kRequestCompleted;
-            return true;
+            std::memcpy(r.data, row.answer.data(), 8);
+            r.requestStatus = row.answered ? kRequestCompleted : kRequestError;
+            return row.aspi || row.answered;
         });
-        std::string aspiTag = "stale", passThroughTag = "stale";
+        std::string tag = "stale";
         DriveAddress address;
-        EXPECT_TRUE(AspiCommands(transport, clock).ReadFirmwareTag(address, &aspiTag));
-        EXPECT_TRUE(
-            PassThroughCommands(transport, clock).ReadFirmwareTag(address, &passThroughTag));
-        EXPECT_EQ(aspiTag, row.tag);
-        EXPECT_EQ(passThroughTag, row.tag);
+        const bool read =
+            row.aspi ? AspiCommands(transport, clock).ReadFirmwareTag(address, &tag)
+                     : PassThroughCommands(transport, clock).ReadFirmwareTag(address, &tag);
+        EXPECT_EQ(read, row.tag != nullptr);
+        if (row.tag) {
+            EXPECT_EQ(tag, row.tag);
+        } else if (!row.aspi) {
+            EXPECT_EQ(tag, "");
+        }
     }
-}
-
-TEST(FirmwareTag, FailuresOnEachSide) {
-    VirtualClock clock;
-    DriveAddress address;
-    std::string tag = "stale";
-    RecordingTransport failedRequest([](ScsiRequest& r) {
-        std::memcpy(r.data, "MTX5160E", 8);
-        r.requestStatus = kRequestError;
-        return true;
-    });
-    EXPECT_FALSE(AspiCommands(failedRequest, clock).ReadFirmwareTag(address, &tag));
-    RecordingTransport refused([](ScsiRequest& r) {
-        std::memcpy(r.data, "MTX5160E", 8);
-        return false;
-    });
-    EXPECT_FALSE(PassThroughCommands(refused, clock).ReadFirmwareTag(address, &tag));
-    EXPECT_EQ(tag, "") << "a failed call leaves an empty tag";
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The pass-through drive list over simulated volumes: the search over A to Z after the
-// catalogue's own searches, the order of the list, which devices it keeps (against the ASPI
-// search over the same drives), the by-index commands and what destruction releases.
+// catalogue's own searches, the order of the list, which devices it keeps, the by-index
+// commands and what destruction releases.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,13 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "support/aspi_rig.h"
 #include "support/pass_through_rig.h"
 
 namespace quillet {
 namespace {
 
-using test::AspiRig;
 using test::PassThroughRig;
 
 uint32_t TransferLengthOf(const std::vector<uint8_t>& record) {
@@ -84,44 +82,6 @@ TEST(PassThroughDriveList, WithoutTheMakersDrivesTheListIsEmpty) {
     EXPECT_EQ(qualifier, 0);
 }
 
-// The same device seen by both searches: the pass-through rule ignores letter case but wants the
-// whole peripheral byte to be 0x05; the ASPI rule compares exactly but masks the qualifier away.
-TEST(DriveIdentification, EachTransportKeepsItsOwnRule) {
-    struct Row {
-        const char* name;
-        uint8_t peripheral;
-        const char* vendor;
-        bool passThrough;
-        bool aspi;
-    };
-    const std::vector<Row> rows = {
-        {"the maker's CD/DVD drive", 0x05, "KORVIN  ", true, true},
-        {"vendor in lower case", 0x05, "korvin  ", true, false},
-        {"vendor in mixed case", 0x05, "Korvin  ", true, false},
-        {"qualifier 1, type 5", 0x25, "KORVIN  ", false, true},
-        {"hard disk", 0x00, "KORVIN  ", false, false},
-        {"removable disk of another vendor", 0x00, "DISKCO  ", false, false},
-        {"CD drive of another vendor", 0x05, "KORVINX ", false, false},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        sim::DriveModel model;
-        model.peripheral = row.peripheral;
-        model.vendor = row.vendor;
-
-        PassThroughRig nt;
-        nt.MapDrive('E', model);
-        EXPECT_EQ(nt.MakeList()->DriveCount(), row.passThrough ? 1 : 0);
-
-        AspiRig aspi;
-        aspi.layer.AddAdapter(7);
-        aspi.AddDrive(0, 3, 0, model);
-        auto transport = aspi.LoadedTransport();
-        transport->ScanAdapters();
-        EXPECT_EQ(transport->DriveCount(), row.aspi ? 1 : 0);
-    }
-}
-
 TEST(PassThroughDriveList, LetterWhoseInquiryFailsIsSkipped) {
     PassThroughRig rig;
     rig.MapDrive('D');
@@ -155,10 +115,6 @@ TEST(PassThroughDriveList, CommandsByIndexUseTheRecordsHandle) {
     const auto& read = rig.volumes.Calls().back();
     EXPECT_EQ(read.letter, 'K');
     EXPECT_EQ(TransferLengthOf(read.in), 8u);
-
-    uint8_t qualifier = 0xEE;
-    EXPECT_FALSE(list->TestUnitReady(0, &qualifier));
-    EXPECT_EQ(qualifier, 0x01);  // tray closed, no disc
 
     const std::vector<uint8_t> block(32, 0x5A);
     EXPECT_TRUE(list->WriteFirmwareBlock(0, 0x400000, block.data(), 32));

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,78 +20,58 @@ PassThroughDirect FixedPartOf(const std::vector<uint8_t>& in) {
     return fixed;
 }
 
+enum class Call { TestUnitReady, Load, Eject, Inquiry, ReadTag, WriteBlock, WriteClosing };
+
+// Address bytes path 1, target 2, lun 3 show where each lands (the program always sends 0).
+bool Send(PassThroughTransport& t, VolumeHandle h, Call call) {
+    static uint8_t buffer[1024];
+    static const uint8_t block[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    switch (call) {
+        case Call::TestUnitReady:
+            return t.TestUnitReady(h, 1, 2, 3, nullptr);
+        case Call::Load:
+            return t.StartStopUnit(h, 1, 2, 3, 0);
+        case Call::Eject:
+            return t.StartStopUnit(h, 1, 2, 3, 7);
+        case Call::Inquiry:
+            return t.Inquiry(h, 1, 2, 3, buffer, 1024);
+        case Call::ReadTag:
+            return t.ReadBuffer(h, 1, 2, 3, 0x8004, buffer, 8);
+        case Call::WriteBlock:
+            return t.WriteFirmwareBlock(h, 1, 2, 3, 0x123456, block, 16);
+        case Call::WriteClosing:
+            return t.WriteFirmwareBlock(h, 1, 2, 3, 0x123466, nullptr, 0);
+    }
+    return false;
+}
+
 struct RecordRow {
     const char* name;
-    std::function<bool(PassThroughTransport&, VolumeHandle)> send;
+    Call call;
     std::vector<uint8_t> cdb;
     uint8_t dataIn;
     uint32_t transferLength;
     uint8_t senseLength;
-    uint32_t inLength;
-    uint32_t outLength;
+    uint32_t inLength = 300;  // of the device control call
+    uint32_t outLength = 300;
 };
 
 TEST(PassThroughRecord, EachCommandFillsItsRecord) {
-    static uint8_t buffer[1024];
-    static const uint8_t block[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
-    // Address bytes path 1, target 2, lun 3 show where each lands (the program always sends 0).
     const std::vector<RecordRow> rows = {
         {"TEST UNIT READY",
-         [](auto& t, auto h) { return t.TestUnitReady(h, 1, 2, 3, nullptr); },
-         {0x00, 3 << 5, 0, 0, 0, 0},
+         Call::TestUnitReady,
+         {0, 3 << 5, 0, 0, 0, 0},
          1,
          0,
          24,
          kPassThroughFixedSize,
          2348},
-        {"START STOP UNIT load",
-         [](auto& t, auto h) { return t.StartStopUnit(h, 1, 2, 3, 0); },
-         {0x1B, 0, 0, 0, 0x03, 0},
-         1,
-         0,
-         24,
-         300,
-         300},
-        {"START STOP UNIT eject",
-         [](auto& t, auto h) { return t.StartStopUnit(h, 1, 2, 3, 7); },
-         {0x1B, 0, 0, 0, 0x02, 0},
-         1,
-         0,
-         24,
-         300,
-         300},
-        {"INQUIRY",
-         [](auto& t, auto h) { return t.Inquiry(h, 1, 2, 3, buffer, 1024); },
-         {0x12, 0, 0, 0, 0xFF, 0},
-         1,
-         1024,
-         24,
-         300,
-         300},
-        {"READ BUFFER of the tag",
-         [](auto& t, auto h) { return t.ReadBuffer(h, 1, 2, 3, 0x8004, buffer, 8); },
-         {0x3C, 0x02, 0, 0x00, 0x80, 0x04, 0, 0, 0x08, 0},
-         1,
-         8,
-         24,
-         300,
-         300},
-        {"WRITE BUFFER block",
-         [](auto& t, auto h) { return t.WriteFirmwareBlock(h, 1, 2, 3, 0x123456, block, 16); },
-         {0x3B, 0x05, 0, 0x12, 0x34, 0x56, 0, 0, 0x10, 0},
-         0,
-         16,
-         14,
-         300,
-         300},
-        {"WRITE BUFFER closing",
-         [](auto& t, auto h) { return t.WriteFirmwareBlock(h, 1, 2, 3, 0x123466, nullptr, 0); },
-         {0x3B, 0x05, 0, 0x12, 0x34, 0x66, 0, 0, 0, 0},
-         0,
-         0,
-         14,
-         300,
-         300},
+        {"START STOP UNIT load", Call::Load, {0x1B, 0, 0, 0, 0x03, 0}, 1, 0, 24},
+        {"START STOP UNIT eject", Call::Eject, {0x1B, 0, 0, 0, 0x02, 0}, 1, 0, 24},
+        {"INQUIRY", Call::Inquiry, {0x12, 0, 0, 0, 0xFF, 0}, 1, 1024, 24},
+        {"READ BUFFER tag", Call::ReadTag, {0x3C, 2, 0, 0, 0x80, 4, 0, 0, 8, 0}, 1, 8, 24},
+        {"block", Call::WriteBlock, {0x3B, 5, 0, 0x12, 0x34, 0x56, 0, 0, 16, 0}, 0, 16, 14},
+        {"closing", Call::WriteClosing, {0x3B, 5, 0, 0x12, 0x34, 0x66, 0, 0, 0, 0}, 0, 0, 14},
     };
     for (const RecordRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -105,7 +84,7 @@ TEST(PassThroughRecord, EachCommandFillsItsRecord) {
         const VolumeHandle handle = transport.OpenDrive('F', VolumeAccess::ReadWrite);
         ASSERT_NE(handle, kInvalidVolumeHandle);
 
-        EXPECT_TRUE(row.send(transport, handle));
+        EXPECT_TRUE(Send(transport, handle, row.call));
 
         ASSERT_FALSE(rig.volumes.Calls().empty());
         const auto& call = rig.volumes.Calls().back();
