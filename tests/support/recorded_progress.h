@@ -49,8 +49,6 @@ public:
     }
 
     int Position() const { return position_; }
-    int Lower() const { return lower_; }
-    int Upper() const { return upper_; }
     const std::vector<Message>& Messages() const { return messages_; }
     // The positions sent with SETPOS, in order.
     std::vector<int> PositionsSet() const {

@@ -33,8 +33,8 @@ TEST(AspiDownload, ProgressRunsOverTheBlocksThenTheWait) {
 
     ASSERT_FALSE(h.progress.Messages().empty());
     EXPECT_EQ(h.progress.Messages()[0].name, "SETRANGE");
-    EXPECT_EQ(h.progress.Lower(), 0);
-    EXPECT_EQ(h.progress.Upper(), 260);
+    EXPECT_EQ(h.progress.Messages()[0].first, 0);
+    EXPECT_EQ(h.progress.Messages()[0].second, 260);
     std::vector<int> expected;
     for (int block = 1; block <= 10; ++block)
         expected.push_back(block);
