@@ -159,24 +159,8 @@ TEST(AspiScan, VisitsAdaptersTargetsAndUnitsAscendingListingTheMakersCdDvdDrives
         }
     }
     EXPECT_EQ(InquiredAddresses(rig), expected);
-    EXPECT_EQ(Listed(*transport),
-              (std::vector<Address>{{0, 0, 5}, {0, 6, 7}, {1, 7, 2}, {2, 4, 0}}));
-    EXPECT_EQ(transport->Identity(0).vendor, "KORVIN  ");
-    EXPECT_EQ(transport->Identity(0).product, "CDRW-8432       ");
-    EXPECT_EQ(transport->Revision(3), "1.0q");
-    EXPECT_TRUE(rig.messages.Boxes().empty());
-}
-
-TEST(AspiScan, InquiryGoesIntoAnAlignedWindowWithEventNotification) {
-    AspiRig rig;
-    rig.layer.AddAdapter();
-    rig.AddDrive(0, 3, 0);
-    auto transport = rig.LoadedTransport();
-    transport->ScanAdapters();
-
-    const auto sent = rig.ExecRequests();
-    ASSERT_FALSE(sent.empty());
-    for (const auto& r : sent) {
+    // Each INQUIRY goes into a 16-byte aligned window and is waited for on its event.
+    for (const auto& r : rig.ExecRequests()) {
         EXPECT_EQ(r.flags, kSrbDirectionIn | kSrbEventNotify);
         EXPECT_NE(r.postProc, 0u);
         EXPECT_EQ(r.bufferLength, 128u);
@@ -185,7 +169,12 @@ TEST(AspiScan, InquiryGoesIntoAnAlignedWindowWithEventNotification) {
         EXPECT_EQ(r.cdb, (std::vector<uint8_t>{0x12, 0, 0, 0, 0x80, 0}));
     }
     EXPECT_EQ(rig.events.OpenCount(), 0u);
-    EXPECT_EQ(transport->DriveCount(), 1);
+    EXPECT_EQ(Listed(*transport),
+              (std::vector<Address>{{0, 0, 5}, {0, 6, 7}, {1, 7, 2}, {2, 4, 0}}));
+    EXPECT_EQ(transport->Identity(0).vendor, "KORVIN  ");
+    EXPECT_EQ(transport->Identity(0).product, "CDRW-8432       ");
+    EXPECT_EQ(transport->Revision(3), "1.0q");
+    EXPECT_TRUE(rig.messages.Boxes().empty());
 }
 
 TEST(AspiScan, TableStopsAt256Drives) {

@@ -38,6 +38,13 @@ TEST(PassThroughDriveList, SearchesFilesFirstThenEveryLetterAndListsTheHighestFi
     second.product = "CDRW-1216";
     second.revision = "2.1f";
     rig.MapDrive('F', second);
+    // Neither a disk of another maker nor a drive whose INQUIRY fails is listed.
+    sim::DriveModel disk;
+    disk.peripheral = 0x00;
+    disk.vendor = "OTHERCO";
+    rig.MapDrive('C', disk);
+    rig.MapDrive('E');
+    rig.volumes.SetIoControlFails('E', true);
 
     auto list = rig.MakeList();
 
@@ -66,31 +73,9 @@ TEST(PassThroughDriveList, SearchesFilesFirstThenEveryLetterAndListsTheHighestFi
     EXPECT_EQ(list->DriveLetter(2), 0);
     EXPECT_EQ(list->Vendor(-1), "");
     EXPECT_EQ(list->Drive(2), nullptr);
-}
-
-TEST(PassThroughDriveList, WithoutTheMakersDrivesTheListIsEmpty) {
-    PassThroughRig rig;
-    sim::DriveModel disk;
-    disk.peripheral = 0x00;
-    disk.vendor = "OTHERCO";
-    rig.MapDrive('C', disk);
-    auto list = rig.MakeList();
-    EXPECT_EQ(list->DriveCount(), 0);
-    EXPECT_EQ(list->Drive(0), nullptr);
     uint8_t qualifier = 0xEE;
-    EXPECT_FALSE(list->TestUnitReady(0, &qualifier));
+    EXPECT_FALSE(list->TestUnitReady(2, &qualifier));
     EXPECT_EQ(qualifier, 0);
-}
-
-TEST(PassThroughDriveList, LetterWhoseInquiryFailsIsSkipped) {
-    PassThroughRig rig;
-    rig.MapDrive('D');
-    rig.MapDrive('E');
-    rig.volumes.SetIoControlFails('D', true);
-    auto list = rig.MakeList();
-    EXPECT_EQ(Letters(*list), "E");
-    EXPECT_TRUE(rig.messages.Boxes().empty());
-    EXPECT_EQ(rig.volumes.OpenHandles(), 0u);
 }
 
 TEST(PassThroughDriveList, CommandsByIndexUseTheRecordsHandle) {

@@ -242,58 +242,28 @@ TEST_P(DownloadTest, FileFaultsEndWithTheirMessageBeforeAnyLaterCommand) {
 // has no name) and the cause; the file and the drive are released, the notification restored.
 TEST_P(DownloadTest, FileExceptionsAreReportedAndEverythingReleased) {
     using Op = MemoryFirmwareFiles::Operation;
+    using C = FileErrorCause;
     struct Row {
         const char* name;
-        std::string product;
+        bool tagged;
         MemoryFirmwareFiles::Fault fault;
-        const char* text;
+        const char* cause;  // after the file's name, or "Firmware file name error !" without one
         size_t blocksSent;  // SIZE_MAX: stopped before the disc check
-        bool closed;        // the closing command went out
     };
     const size_t kEarly = SIZE_MAX;
     const Row rows[] = {
-        {"length",
-         "CDRW-8432",
-         {Op::Length, 1, FileErrorCause::AccessDenied, ""},
-         "Firmware file name error !: Failed to access file.",
-         kEarly,
-         false},
-        {"header byte",
-         "CDRW-8432",
-         {Op::Read, 2, FileErrorCause::FileNotFound, ""},
-         "Firmware file name error !: Not found file.",
-         kEarly,
-         false},
-        {"seek to section B",
-         kTaggedProduct,
-         {Op::Seek, 1, FileErrorCause::BadPath, ""},
-         "Firmware file name error !: Illegal file path.",
-         kEarly,
-         false},
-        {"read of the second block",
-         "CDRW-8432",
-         {Op::Read, 6, FileErrorCause::HardIo, ""},
-         "Firmware file name error !: File i/o error.",
-         1,
-         false},
-        {"read with another cause",
-         "CDRW-8432",
-         {Op::Read, 7, FileErrorCause::SharingViolation, ""},
-         "Firmware file name error !: File error.",
-         2,
-         false},
-        {"close after the closing command",
-         "CDRW-8432",
-         {Op::Close, 1, FileErrorCause::DiskFull, "FW.BIN"},
-         "FW.BIN: Disk is full.",
-         3,
-         true},
+        {"length", false, {Op::Length, 1, C::AccessDenied, ""}, "Failed to access file.", kEarly},
+        {"header byte", false, {Op::Read, 2, C::FileNotFound, ""}, "Not found file.", kEarly},
+        {"seek to section B", true, {Op::Seek, 1, C::BadPath, ""}, "Illegal file path.", kEarly},
+        {"second block's read", false, {Op::Read, 6, C::HardIo, ""}, "File i/o error.", 1},
+        {"third block's read", false, {Op::Read, 7, C::SharingViolation, ""}, "File error.", 2},
+        {"close", false, {Op::Close, 1, C::DiskFull, "FW.BIN"}, "Disk is full.", 3},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(H().Name()) + ": " + row.name);
         harness_ = MakeHarness(Aspi());
         sim::DriveModel model;
-        model.product = row.product;
+        model.product = row.tagged ? kTaggedProduct : "CDRW-8432";
         sim::SimulatedDrive& drive = H().AddDrive(model);
         // Section A carries another tag, so a tagged drive looks for section B.
         H().files.Add(kFile, Section("OTHERTAG", 2 * 16384 + 100, 4) + Section("MTX5160E", 20, 5));
@@ -301,16 +271,19 @@ TEST_P(DownloadTest, FileExceptionsAreReportedAndEverythingReleased) {
 
         EXPECT_EQ(H().Run(kFile, 0), 0);
 
-        EXPECT_EQ(H().Messages().Texts(), std::vector<std::string>{row.text});
+        const std::string name =
+            row.fault.fileName.empty() ? "Firmware file name error !" : row.fault.fileName;
+        EXPECT_EQ(H().Messages().Texts(), std::vector<std::string>{name + ": " + row.cause});
         const std::vector<std::string> journal = JournalLines(drive);
         size_t blocks = 0;
         for (const std::string& line : journal)
             blocks += line.compare(0, 2, "3B") == 0 && line.find(" out 0 ") == std::string::npos &&
                       line.find(" none 0 ") == std::string::npos;
         EXPECT_EQ(blocks, row.blocksSent == kEarly ? 0 : row.blocksSent);
-        EXPECT_EQ(drive.ImageComplete(), row.closed);
+        // Only the close comes after the closing command.
+        EXPECT_EQ(drive.ImageComplete(), row.fault.operation == Op::Close);
         if (row.blocksSent == kEarly) {
-            EXPECT_EQ(journal.size(), (Aspi() ? 0u : 1u) + (row.product == kTaggedProduct));
+            EXPECT_EQ(journal.size(), (Aspi() ? 0u : 1u) + row.tagged);
         }
         const bool switchedOff = !Aspi() && row.blocksSent != kEarly;
         EXPECT_EQ(H().Switches(), switchedOff ? std::vector<int>({1, 0}) : std::vector<int>{});
