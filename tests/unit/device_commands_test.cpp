@@ -48,12 +48,6 @@ TEST(DriveCommandBlocks, EachAspiCommandSendsItsTableRow) {
          DataDirection::None,
          0,
          Completion::PollSleeping},
-        {"START STOP neither",
-         [](auto& a, auto& d) { a.StartStopUnit(d, StartStopMode::Neither); },
-         {0x1B, 0, 0, 0, 0x00, 0},
-         DataDirection::None,
-         0,
-         Completion::PollSleeping},
         {"READ BUFFER tag",
          [](auto& a, auto& d) {
              std::string tag;
