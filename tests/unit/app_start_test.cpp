@@ -34,23 +34,6 @@ void TypicalFolder(MemoryFolder& folder) {
 using StartTest = AppTest;
 using StartPathTest = AppPathTest;
 
-TEST_F(StartTest, PassThroughListsTheHighestLetterFirstSelectsItAndShowsItsVersion) {
-    TypicalFolder(rig.folder);
-    rig.MapDrive('D', MakerDrive("MTX5160E", "1.0a"));
-    rig.MapDrive('F', MakerDrive("CDRW-8432", "2.0b"));
-    ContinueThen([&](HeadlessDialogView& view) {
-        EXPECT_THAT(rig.ListEntries(view, IDC_DRIVE_COMBO),
-                    ElementsAre("F:  KORVIN  CDRW-8432       ", "D:  KORVIN  MTX5160E        "));
-        EXPECT_EQ(rig.Selection(view, IDC_DRIVE_COMBO), 0);
-        EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), "2.0b");
-        EXPECT_THAT(rig.ListEntries(view, IDC_SOURCE_COMBO), ElementsAre("2.0a CDRW.BIN"));
-        EXPECT_TRUE(view.IsEnabled(IDC_UPDATE));
-    });
-    RunToEnd();
-    EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain, kCaution));
-    EXPECT_THAT(rig.messages.Texts(), IsEmpty());
-}
-
 // The default drive over ASPI is the first one that a product of the first image's device
 // matches (letters in either case, as a prefix), else the first drive.
 struct DefaultDriveRow {
@@ -59,10 +42,6 @@ struct DefaultDriveRow {
     std::vector<std::string> drives;
     int expected;
 };
-
-void PrintTo(const DefaultDriveRow& row, std::ostream* os) {
-    *os << row.name;
-}
 
 class DefaultDriveTest : public AppTest, public ::testing::WithParamInterface<DefaultDriveRow> {};
 
@@ -104,18 +83,14 @@ INSTANTIATE_TEST_SUITE_P(
         DefaultDriveRow{"none matches", {"MTX5160E"}, {"CDRW-8432", "CDRW-1216"}, 0}),
     RowName<DefaultDriveRow>);
 
-// "Exit" ends the program although the main dialog was never used; "continue", the Esc key and
-// the close box go on with it.
+// "Exit" ends the program although the main dialog was never used; the Esc key and the close box
+// go on with it, as "continue" does in every other test.
 struct CautionRow {
     const char* name;
     Path path;
     std::function<void(HeadlessUserInterface&)> answer;
     bool goesOn;
 };
-
-void PrintTo(const CautionRow& row, std::ostream* os) {
-    *os << row.name;
-}
 
 class CautionTest : public AppTest, public ::testing::WithParamInterface<CautionRow> {};
 
@@ -145,78 +120,100 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CautionRow{"Aspi exit", Path::Aspi,
                    [](HeadlessUserInterface& ui) { ui.QueueClick(kCaution, kIdOk); }, false},
-        CautionRow{"Aspi continue", Path::Aspi,
-                   [](HeadlessUserInterface& ui) { ui.QueueClick(kCaution, kIdCancel); }, true},
         CautionRow{"Aspi escape", Path::Aspi,
                    [](HeadlessUserInterface& ui) { ui.QueueEscape(kCaution); }, true},
         CautionRow{"PassThrough exit", Path::PassThrough,
                    [](HeadlessUserInterface& ui) { ui.QueueClick(kCaution, kIdOk); }, false},
-        CautionRow{"PassThrough continue", Path::PassThrough,
-                   [](HeadlessUserInterface& ui) { ui.QueueClick(kCaution, kIdCancel); }, true},
         CautionRow{"PassThrough close box", Path::PassThrough,
                    [](HeadlessUserInterface& ui) { ui.QueueCloseBox(kCaution); }, true}),
     RowName<CautionRow>);
 
-// Without drives the NT family still shows the caution, then nothing: no message, empty lists,
-// the template's version and "Update" as it was.
-TEST_F(StartTest, PassThroughWithoutDrivesShowsTheCautionAndNoMessage) {
+// Without drives, or with a drive the catalogues offer nothing for, the NT family still shows the
+// caution, then no message; "Update" stays enabled and does nothing at all.
+class NothingToUpdateTest : public AppTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(NothingToUpdateTest, PassThroughShowsNoMessageAndUpdateDoesNothing) {
+    const bool withDrive = GetParam();
     TypicalFolder(rig.folder);
-    ContinueThen([&](HeadlessDialogView& view) {
-        EXPECT_THAT(rig.ListEntries(view, IDC_DRIVE_COMBO), IsEmpty());
+    if (withDrive)
+        rig.MapDrive('E', MakerDrive("CDRW-1216", "1.0a"));
+    rig.ui.QueueClick(kCaution, kIdCancel);
+    rig.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
+        EXPECT_EQ(rig.ListEntries(view, IDC_DRIVE_COMBO).size(), withDrive ? 1u : 0u);
         EXPECT_THAT(rig.ListEntries(view, IDC_SOURCE_COMBO), IsEmpty());
-        EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), kTemplateVersion);
+        EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), withDrive ? "1.0a" : kTemplateVersion);
         EXPECT_TRUE(view.IsEnabled(IDC_UPDATE));
     });
+    rig.ui.QueueClick(kMain, IDC_UPDATE);
+    rig.ui.QueueClick(kMain, kIdCancel);
     RunToEnd();
     EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain, kCaution));
     EXPECT_THAT(rig.messages.Texts(), IsEmpty());
+    EXPECT_THAT(rig.ui.Beeps(), IsEmpty());
+    EXPECT_EQ(rig.ui.WaitCursorShown(), 0);
 }
 
-// Over ASPI a search that finds nothing says so, disables "Update" and shows no caution; a
-// library that cannot be loaded has said why first.
+INSTANTIATE_TEST_SUITE_P(DriveOrNot, NothingToUpdateTest, ::testing::Bool());
+
+// A Windows 9x start that stops before the caution: empty lists, the template's version, the
+// library released, and "Update" enabled or not; an enabled "Update" then does nothing at all.
+// Returns the boxes shown, caption and text.
+std::vector<std::pair<std::string, std::string>> RunAspiStartThatStops(AppRig& rig,
+                                                                       bool updateEnabled) {
+    rig.platform.Set(kPlatformWindows9x);
+    rig.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
+        EXPECT_EQ(view.IsEnabled(IDC_UPDATE), updateEnabled);
+        EXPECT_THAT(rig.ListEntries(view, IDC_DRIVE_COMBO), IsEmpty());
+        EXPECT_THAT(rig.ListEntries(view, IDC_SOURCE_COMBO), IsEmpty());
+        EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), kTemplateVersion);
+        EXPECT_FALSE(rig.layer.Loaded());
+    });
+    if (updateEnabled)
+        rig.ui.QueueClick(kMain, IDC_UPDATE);
+    rig.ui.QueueClick(kMain, kIdCancel);
+    EXPECT_EQ(rig.Run(), kIdCancel);
+    EXPECT_THAT(rig.ui.Errors(), IsEmpty());
+    EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain)) << "no caution, no question";
+    EXPECT_THAT(rig.ui.Beeps(), IsEmpty());
+    EXPECT_EQ(rig.ui.WaitCursorShown(), 0);
+    std::vector<std::pair<std::string, std::string>> shown;
+    for (const RecordedMessageBox::Shown& box : rig.messages.Boxes())
+        shown.emplace_back(box.caption, box.text);
+    return shown;
+}
+
+// Over ASPI a search that finds nothing says so with an exclamation, disables "Update" and shows
+// no caution; a library that cannot be loaded has said why first.
 TEST_F(StartTest, AspiWithoutDrivesDisablesUpdateAndSaysSoWithoutCaution) {
     struct Row {
         const char* name;
         bool libraryPresent;
         bool otherVendorsDrive;
-        std::vector<std::string> messages;
+        std::vector<std::pair<std::string, std::string>> messages;
     };
+    const std::pair<std::string, std::string> notFound = {kAppTitle, "Not found target device !"};
     const Row rows[] = {
-        {"empty bus", true, false, {"Not found target device !"}},
-        {"only another vendor's drive", true, true, {"Not found target device !"}},
-        {"no library", false, false, {"ASPI load error !", "Not found target device !"}},
+        {"empty bus", true, false, {notFound}},
+        {"only another vendor's drive", true, true, {notFound}},
+        {"no library", false, false, {{kAppTitle, "ASPI load error !"}, notFound}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         AppRig local;
-        local.platform.Set(kPlatformWindows9x);
         TypicalFolder(local.folder);
         local.layer.SetPresent(row.libraryPresent);
         sim::DriveModel other = MakerDrive("DVD-ROM 16X");
         other.vendor = "OTHERCO";
         if (row.otherVendorsDrive)
             local.AddAspiDrive(1, other);
-        local.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
-            EXPECT_FALSE(view.IsEnabled(IDC_UPDATE));
-            EXPECT_THAT(local.ListEntries(view, IDC_DRIVE_COMBO), IsEmpty());
-            EXPECT_THAT(local.ListEntries(view, IDC_SOURCE_COMBO), IsEmpty());
-            EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), kTemplateVersion);
-            EXPECT_FALSE(local.layer.Loaded());
-        });
-        local.ui.QueueClick(kMain, kIdCancel);
-        EXPECT_EQ(local.Run(), kIdCancel);
-        EXPECT_THAT(local.ui.Errors(), IsEmpty());
-        EXPECT_THAT(local.DialogsShown(), ElementsAre(kMain)) << "no caution";
-        EXPECT_THAT(local.messages.Texts(), ElementsAreArray(row.messages));
-        const RecordedMessageBox::Shown& last = local.messages.Boxes().back();
-        EXPECT_EQ(last.caption, kAppTitle);
-        EXPECT_EQ(last.icon, MessageIcon::Exclamation);
+        EXPECT_THAT(RunAspiStartThatStops(local, false), ElementsAreArray(row.messages));
+        EXPECT_EQ(local.messages.Boxes().back().icon, MessageIcon::Exclamation);
     }
 }
 
 // A catalogue that cannot be loaded ends the Windows 9x start after its messages: no search, no
-// caution, empty lists, and "Update" left enabled. The drive list's own search has warned first,
-// under the platform's default title.
+// caution, and "Update" left enabled but doing nothing. The drive list's own search has warned
+// first, under the platform's default title.
 TEST_F(StartTest, AspiCatalogueFailureStopsTheStartAfterItsMessages) {
     struct Row {
         const char* name;
@@ -238,25 +235,11 @@ TEST_F(StartTest, AspiCatalogueFailureStopsTheStartAfterItsMessages) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         AppRig local;
-        local.platform.Set(kPlatformWindows9x);
         for (const auto& file : row.files)
             local.folder.Add(file.first, file.second);
         local.AddAspiDrive(1, MakerDrive("MTX5160E"));
-        local.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
-            EXPECT_TRUE(view.IsEnabled(IDC_UPDATE));
-            EXPECT_THAT(local.ListEntries(view, IDC_DRIVE_COMBO), IsEmpty());
-            EXPECT_THAT(local.ListEntries(view, IDC_SOURCE_COMBO), IsEmpty());
-            EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), kTemplateVersion);
-        });
-        local.ui.QueueClick(kMain, kIdCancel);
-        EXPECT_EQ(local.Run(), kIdCancel);
-        EXPECT_THAT(local.ui.Errors(), IsEmpty());
-        EXPECT_THAT(local.DialogsShown(), ElementsAre(kMain));
+        EXPECT_THAT(RunAspiStartThatStops(local, true), ElementsAreArray(row.messages));
         EXPECT_EQ(local.layer.LoadCount(), 0) << "no search over ASPI";
-        std::vector<std::pair<std::string, std::string>> shown;
-        for (const RecordedMessageBox::Shown& box : local.messages.Boxes())
-            shown.emplace_back(box.caption, box.text);
-        EXPECT_THAT(shown, ElementsAreArray(row.messages));
     }
 }
 
