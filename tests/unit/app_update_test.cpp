@@ -182,6 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
         QuestionRow{"Aspi 1.0q over 1.0p", Path::Aspi, "1.0q", "1.0p FW.BIN", true},
         QuestionRow{"PassThrough 1.0q over 1.0p", Path::PassThrough, "1.0q", "1.0p FW.BIN", true},
         QuestionRow{"Aspi 1.0p under 1.0q", Path::Aspi, "1.0p", "1.0q FW.BIN", false},
+        QuestionRow{"PassThrough 1.0p under 1.0q", Path::PassThrough, "1.0p", "1.0q FW.BIN", false},
         // The blank after a three-character version counts on pass-through only.
         QuestionRow{"Aspi three character version", Path::Aspi, "1.0q", "1.0 FW.BIN", false},
         QuestionRow{"PassThrough three character version", Path::PassThrough, "1.0q", "1.0 FW.BIN",
