@@ -4,8 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -82,51 +80,6 @@ INSTANTIATE_TEST_SUITE_P(
         DefaultDriveRow{"lower case prefix matches", {"mtx51"}, {"CDRW-8432", "MTX5160E"}, 1},
         DefaultDriveRow{"none matches", {"MTX5160E"}, {"CDRW-8432", "CDRW-1216"}, 0}),
     RowName<DefaultDriveRow>);
-
-// "Exit" ends the program although the main dialog was never used; the Esc key and the close box
-// go on with it, as "continue" does in every other test.
-struct CautionRow {
-    const char* name;
-    Path path;
-    std::function<void(HeadlessUserInterface&)> answer;
-    bool goesOn;
-};
-
-class CautionTest : public AppTest, public ::testing::WithParamInterface<CautionRow> {};
-
-TEST_P(CautionTest, OnlyExitEndsTheProgram) {
-    const CautionRow& row = GetParam();
-    Use(row.path);
-    TypicalFolder(rig.folder);
-    AddDrive(0, MakerDrive("MTX5160E"));
-    row.answer(rig.ui);
-    bool used = false;
-    rig.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
-        used = true;
-        EXPECT_EQ(rig.ListEntries(view, IDC_DRIVE_COMBO).size(), 1u);
-    });
-    rig.ui.QueueClick(kMain, kIdCancel);
-
-    EXPECT_EQ(rig.Run(), kIdCancel);
-    EXPECT_THAT(rig.ui.Errors(), IsEmpty());
-    EXPECT_EQ(used, row.goesOn);
-    EXPECT_EQ(rig.ui.PendingActions(), row.goesOn ? 0u : 2u);
-    EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain, kCaution));
-    EXPECT_EQ(rig.ui.Dialogs()[1].result, row.goesOn ? kIdCancel : kIdOk);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, CautionTest,
-    ::testing::Values(
-        CautionRow{"Aspi exit", Path::Aspi,
-                   [](HeadlessUserInterface& ui) { ui.QueueClick(kCaution, kIdOk); }, false},
-        CautionRow{"Aspi escape", Path::Aspi,
-                   [](HeadlessUserInterface& ui) { ui.QueueEscape(kCaution); }, true},
-        CautionRow{"PassThrough exit", Path::PassThrough,
-                   [](HeadlessUserInterface& ui) { ui.QueueClick(kCaution, kIdOk); }, false},
-        CautionRow{"PassThrough close box", Path::PassThrough,
-                   [](HeadlessUserInterface& ui) { ui.QueueCloseBox(kCaution); }, true}),
-    RowName<CautionRow>);
 
 // Without drives, or with a drive the catalogues offer nothing for, the NT family still shows the
 // caution, then no message; "Update" stays enabled and does nothing at all.
@@ -241,6 +194,21 @@ TEST_F(StartTest, AspiCatalogueFailureStopsTheStartAfterItsMessages) {
         EXPECT_THAT(RunAspiStartThatStops(local, true), ElementsAreArray(row.messages));
         EXPECT_EQ(local.layer.LoadCount(), 0) << "no search over ASPI";
     }
+}
+
+// "Exit" in the caution ends the program although the main dialog was never used; "continue"
+// (and so the Esc key and the close box, which give the same result) goes on, as in every other
+// test.
+TEST_P(StartPathTest, ExitInTheCautionEndsTheProgram) {
+    TypicalFolder(rig.folder);
+    AddDrive(0, MakerDrive("MTX5160E"));
+    rig.ui.QueueClick(kCaution, kIdOk);
+    rig.ui.QueueClick(kMain, IDC_UPDATE);
+    rig.ui.QueueClick(kMain, kIdCancel);
+    EXPECT_EQ(rig.Run(), kIdCancel);
+    EXPECT_THAT(rig.ui.Errors(), IsEmpty());
+    EXPECT_EQ(rig.ui.PendingActions(), 2u) << "the main dialog was never used";
+    EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain, kCaution));
 }
 
 // The about item goes after a separator at the end of the system menu, unless string 101 is
