@@ -77,8 +77,7 @@ public:
     // script; returns its result.
     int Run() {
         dialog = std::make_unique<FirmwareUpdateDialog>(ui, Services());
-        const int result = dialog->DoModal();
-        return result;
+        return dialog->DoModal();
     }
 
     // The entries of list `id` of an open dialog, and its selection.
@@ -207,12 +206,14 @@ protected:
         return std::string(1, static_cast<char>('M' - i)) + ":  KORVIN  " + padded;
     }
 
-    // Drive 0 of the tagged family, the image and a catalogue that offers `entry` for it.
+    // Drive 0 of the tagged family, the image and a catalogue that offers `entry` for it (and,
+    // unless told otherwise, its product code).
     sim::SimulatedDrive& PrepareTagged(const std::string& revision = "1.0q",
-                                       const std::string& entry = "1.1a FW.BIN") {
+                                       const std::string& entry = "1.1a FW.BIN",
+                                       bool hasProductId = true) {
         rig.folder.Add(kTaggedImage, Section("MTX5160E", kFirstSection, 1) +
                                          Section("MTX5160S", kDriveSection, 2));
-        DeviceSection device{{"MTX5160E", "MTX5160S"}, {entry}, kProductCode};
+        DeviceSection device{{"MTX5160E", "MTX5160S"}, {entry}, kProductCode, hasProductId};
         rig.folder.Add("tarvex.ini", Catalogue({device}));
         return AddDrive(0, TaggedDrive(revision));
     }

@@ -172,31 +172,6 @@ INSTANTIATE_TEST_SUITE_P(
                     true}),
     RowName<QuestionRow>);
 
-// A drive that is not one of the catalogue's, or a device without a usable PRODUCT_ID, gives no
-// product code: nothing is sent and nothing is beeped; over ASPI the strict reader has said why.
-TEST_P(UpdateTest, NoProductCodeEndsTheCommandBeforeTheDownload) {
-    rig.folder.Add(kTaggedImage, "image");
-    DeviceSection device{{"MTX5160E"}, {"1.1a FW.BIN"}};
-    device.hasProductId = false;
-    rig.folder.Add("tarvex.ini", Catalogue({device}));
-    sim::SimulatedDrive& drive = AddDrive(0, MakerDrive("MTX5160E"));
-    Shown before;
-    PressUpdate(before);
-    rig.ui.QueueClick(kStartConfirm, kIdOk);
-    ThenUnchanged(before);
-    RunToEnd();
-
-    EXPECT_THAT(WriteBuffers(drive), IsEmpty());
-    EXPECT_THAT(rig.ui.Beeps(), IsEmpty());
-    EXPECT_EQ(rig.ui.WaitCursorShown(), 0);
-    EXPECT_THAT(rig.folder.OpenedPaths(), IsEmpty());
-    if (Aspi())
-        EXPECT_THAT(rig.messages.Texts(), ElementsAre(MissingKeyText("DEVICE0:PRODUCT_ID")));
-    else
-        EXPECT_THAT(rig.messages.Texts(), IsEmpty());
-    EXPECT_FALSE(rig.layer.Loaded());
-}
-
 INSTANTIATE_TEST_SUITE_P(Paths, UpdateTest, ::testing::Values(Path::Aspi, Path::PassThrough),
                          PathName);
 
@@ -308,29 +283,55 @@ INSTANTIATE_TEST_SUITE_P(
                                    "C:\\FW.BIN", true}),
     RowName<ImagePathRow>);
 
-// When the ASPI library cannot be loaded for the update, its message is all: no download is
-// attempted without the entry points, nothing beeps and no notice follows.
-TEST_F(UpdateFixture, AspiLibraryThatWillNotLoadEndsTheCommand) {
-    Use(Path::Aspi);
-    sim::SimulatedDrive& drive = PrepareTagged();
+// Without a product code (the drive's device has no PRODUCT_ID) or, over ASPI, without the
+// library's entry points, the command ends after the start confirmation: nothing reaches the
+// drive, nothing beeps, no notice follows; over ASPI the strict reader or the load has said why.
+struct EndRow {
+    const char* name;
+    Path path;
+    bool productId;
+    bool library;
+    std::vector<std::string> messages;
+};
+
+class EndsBeforeTheDownloadTest : public UpdateFixture,
+                                  public ::testing::WithParamInterface<EndRow> {};
+
+TEST_P(EndsBeforeTheDownloadTest, NothingReachesTheDrive) {
+    const EndRow& row = GetParam();
+    Use(row.path);
+    sim::SimulatedDrive& drive = PrepareTagged("1.0q", "1.1a FW.BIN", row.productId);
     size_t journalAtStart = 0;
-    rig.ui.QueueClick(kCaution, kIdCancel);
-    rig.ui.QueueCheck(kMain, [&](HeadlessDialogView&) {
+    Shown before;
+    PressUpdate(before);
+    rig.ui.QueueCheck(kStartConfirm, [&](HeadlessDialogView&) {
         journalAtStart = drive.Journal().size();
-        rig.layer.SetPresent(false);
+        rig.layer.SetPresent(row.library);
     });
-    rig.ui.QueueClick(kMain, IDC_UPDATE);
     rig.ui.QueueClick(kStartConfirm, kIdOk);
-    rig.ui.QueueClick(kMain, kIdCancel);
+    ThenUnchanged(before);
     RunToEnd();
-    EXPECT_THAT(rig.messages.Texts(), ElementsAre("ASPI load error !"));
+    EXPECT_THAT(rig.messages.Texts(), ElementsAreArray(row.messages));
     EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain, kCaution, kStartConfirm));
     EXPECT_THAT(rig.ui.Beeps(), IsEmpty());
     EXPECT_EQ(rig.ui.WaitCursorShown(), 0);
-    EXPECT_EQ(drive.Journal().size(), journalAtStart);
+    EXPECT_EQ(drive.Journal().size(), journalAtStart) << "nothing sent to the drive";
     EXPECT_THAT(rig.folder.OpenedPaths(), IsEmpty());
+    EXPECT_FALSE(rig.layer.Loaded());
     EXPECT_EQ(rig.layer.CallsWhileUnloaded(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, EndsBeforeTheDownloadTest,
+    ::testing::Values(
+        EndRow{"Aspi no product code",
+               Path::Aspi,
+               false,
+               true,
+               {MissingKeyText("DEVICE0:PRODUCT_ID")}},
+        EndRow{"PassThrough no product code", Path::PassThrough, false, true, {}},
+        EndRow{"Aspi library that will not load", Path::Aspi, true, false, {"ASPI load error !"}}),
+    RowName<EndRow>);
 
 }  // namespace
 }  // namespace quillet::test
