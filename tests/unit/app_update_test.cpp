@@ -19,6 +19,8 @@ using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
 constexpr const char* kEjectDisc = "Eject the disc from the drive.";
+constexpr const char* kOpenError = "Firmware file open error !";
+constexpr const char* kStopped = "This operation was stopped!!";
 
 TEST(FirmwareVersionTest, ComparesLettersWithoutCaseUpToTheCount) {
     struct Row {
@@ -175,67 +177,88 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(Paths, UpdateTest, ::testing::Values(Path::Aspi, Path::PassThrough),
                          PathName);
 
-// A failed download has shown its own message; the NT family adds "This operation was
-// stopped!!" under "Error" with a stop icon, owned by the main dialog. Either way the command
-// beeps, shows no notice and empties the bar.
-struct FailureRow {
+// A command that fails or ends early writes nothing, shows no notice and leaves the dialog as it
+// was. A failed download (a disc in the drive, the image gone when the start is confirmed) has
+// shown its own message and beeps; the NT family adds "This operation was stopped!!" under "Error"
+// with a stop icon, owned by the main dialog. Without a product code (the drive's device has no
+// PRODUCT_ID) or, over ASPI, without the library's entry points, the command ends before the
+// download: nothing reaches the drive, nothing beeps, and over ASPI the strict reader or the load
+// has said why.
+enum class Trouble { Disc, ImageGone, NoProductCode, NoLibrary };
+
+struct TroubleRow {
     const char* name;
     Path path;
-    bool disc;  // else the image is gone when "Update" is pressed
+    Trouble trouble;
     std::vector<std::string> messages;
 };
 
-class FailureTest : public UpdateFixture, public ::testing::WithParamInterface<FailureRow> {};
+class TroubleTest : public UpdateFixture, public ::testing::WithParamInterface<TroubleRow> {};
 
-TEST_P(FailureTest, FailureMessagesFollowThePath) {
-    const FailureRow& row = GetParam();
+TEST_P(TroubleTest, NothingIsWrittenAndNoNoticeFollows) {
+    const TroubleRow& row = GetParam();
     Use(row.path);
-    sim::SimulatedDrive& drive = PrepareTagged();
-    drive.SetDiscPresent(row.disc);
+    sim::SimulatedDrive& drive =
+        PrepareTagged("1.0q", "1.1a FW.BIN", row.trouble != Trouble::NoProductCode);
+    drive.SetDiscPresent(row.trouble == Trouble::Disc);
+    const bool downloads = row.trouble == Trouble::Disc || row.trouble == Trouble::ImageGone;
+    size_t journalAtStart = 0;
     WindowHandle mainWindow = 0;
-    rig.ui.QueueClick(kCaution, kIdCancel);
-    rig.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
-        mainWindow = view.Handle();
-        if (!row.disc)
+    Shown before;
+    PressUpdate(before);
+    rig.ui.QueueCheck(kStartConfirm, [&](HeadlessDialogView&) {
+        journalAtStart = drive.Journal().size();
+        mainWindow = rig.dialog->Handle();
+        rig.layer.SetPresent(row.trouble != Trouble::NoLibrary);
+        if (row.trouble == Trouble::ImageGone)
             rig.folder.Remove(kTaggedImage);
     });
-    rig.ui.QueueClick(kMain, IDC_UPDATE);
     rig.ui.QueueClick(kStartConfirm, kIdOk);
-    rig.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
-        EXPECT_EQ(rig.ProgressPosition(view), 0);
-        EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), "1.0q");
-    });
-    rig.ui.QueueClick(kMain, kIdCancel);
+    ThenUnchanged(before);
     RunToEnd();
 
     EXPECT_THAT(rig.messages.Texts(), ElementsAreArray(row.messages));
-    if (!Aspi()) {
+    if (downloads && !Aspi()) {
         const RecordedMessageBox::Shown& last = rig.messages.Boxes().back();
         EXPECT_EQ(last.caption, "Error");
         EXPECT_EQ(last.icon, MessageIcon::Stop);
         EXPECT_EQ(last.owner, mainWindow);
     }
     EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain, kCaution, kStartConfirm)) << "no notice";
-    EXPECT_THAT(rig.ui.Beeps(), ElementsAre(kBeepDefault));
+    EXPECT_EQ(rig.ui.Beeps(),
+              downloads ? std::vector<unsigned>{kBeepDefault} : std::vector<unsigned>{});
+    EXPECT_EQ(rig.ui.WaitCursorShown(), downloads ? 1 : 0);
     EXPECT_EQ(rig.ui.WaitCursorDepth(), 0);
     EXPECT_THAT(WriteBuffers(drive), IsEmpty());
+    if (!downloads) {
+        EXPECT_EQ(drive.Journal().size(), journalAtStart) << "nothing sent to the drive";
+        EXPECT_THAT(rig.folder.OpenedPaths(), IsEmpty());
+    }
+    EXPECT_FALSE(rig.layer.Loaded());
+    EXPECT_EQ(rig.layer.CallsWhileUnloaded(), 0);
     EXPECT_EQ(rig.volumes.OpenHandles(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, FailureTest,
-    ::testing::Values(FailureRow{"Aspi disc", Path::Aspi, true, {kEjectDisc}},
-                      FailureRow{"PassThrough disc",
-                                 Path::PassThrough,
-                                 true,
-                                 {kEjectDisc, "This operation was stopped!!"}},
-                      FailureRow{
-                          "Aspi image gone", Path::Aspi, false, {"Firmware file open error !"}},
-                      FailureRow{"PassThrough image gone",
-                                 Path::PassThrough,
-                                 false,
-                                 {"Firmware file open error !", "This operation was stopped!!"}}),
-    RowName<FailureRow>);
+    Rows, TroubleTest,
+    ::testing::Values(
+        TroubleRow{"Aspi disc", Path::Aspi, Trouble::Disc, {kEjectDisc}},
+        TroubleRow{"PassThrough disc", Path::PassThrough, Trouble::Disc, {kEjectDisc, kStopped}},
+        TroubleRow{"Aspi image gone", Path::Aspi, Trouble::ImageGone, {kOpenError}},
+        TroubleRow{"PassThrough image gone",
+                   Path::PassThrough,
+                   Trouble::ImageGone,
+                   {kOpenError, kStopped}},
+        TroubleRow{"Aspi no product code",
+                   Path::Aspi,
+                   Trouble::NoProductCode,
+                   {MissingKeyText("DEVICE0:PRODUCT_ID")}},
+        TroubleRow{"PassThrough no product code", Path::PassThrough, Trouble::NoProductCode, {}},
+        TroubleRow{"Aspi library that will not load",
+                   Path::Aspi,
+                   Trouble::NoLibrary,
+                   {"ASPI load error !"}}),
+    RowName<TroubleRow>);
 
 // The image opened: on pass-through the entry from its sixth character on, whatever the entry's
 // words are, relative to the current directory; on ASPI the firmware folder and the file-name
@@ -282,56 +305,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ImagePathRow{"Aspi root of a drive", Path::Aspi, "C:\\", "1.1a FW.BIN",
                                    "C:\\FW.BIN", true}),
     RowName<ImagePathRow>);
-
-// Without a product code (the drive's device has no PRODUCT_ID) or, over ASPI, without the
-// library's entry points, the command ends after the start confirmation: nothing reaches the
-// drive, nothing beeps, no notice follows; over ASPI the strict reader or the load has said why.
-struct EndRow {
-    const char* name;
-    Path path;
-    bool productId;
-    bool library;
-    std::vector<std::string> messages;
-};
-
-class EndsBeforeTheDownloadTest : public UpdateFixture,
-                                  public ::testing::WithParamInterface<EndRow> {};
-
-TEST_P(EndsBeforeTheDownloadTest, NothingReachesTheDrive) {
-    const EndRow& row = GetParam();
-    Use(row.path);
-    sim::SimulatedDrive& drive = PrepareTagged("1.0q", "1.1a FW.BIN", row.productId);
-    size_t journalAtStart = 0;
-    Shown before;
-    PressUpdate(before);
-    rig.ui.QueueCheck(kStartConfirm, [&](HeadlessDialogView&) {
-        journalAtStart = drive.Journal().size();
-        rig.layer.SetPresent(row.library);
-    });
-    rig.ui.QueueClick(kStartConfirm, kIdOk);
-    ThenUnchanged(before);
-    RunToEnd();
-    EXPECT_THAT(rig.messages.Texts(), ElementsAreArray(row.messages));
-    EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain, kCaution, kStartConfirm));
-    EXPECT_THAT(rig.ui.Beeps(), IsEmpty());
-    EXPECT_EQ(rig.ui.WaitCursorShown(), 0);
-    EXPECT_EQ(drive.Journal().size(), journalAtStart) << "nothing sent to the drive";
-    EXPECT_THAT(rig.folder.OpenedPaths(), IsEmpty());
-    EXPECT_FALSE(rig.layer.Loaded());
-    EXPECT_EQ(rig.layer.CallsWhileUnloaded(), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, EndsBeforeTheDownloadTest,
-    ::testing::Values(
-        EndRow{"Aspi no product code",
-               Path::Aspi,
-               false,
-               true,
-               {MissingKeyText("DEVICE0:PRODUCT_ID")}},
-        EndRow{"PassThrough no product code", Path::PassThrough, false, true, {}},
-        EndRow{"Aspi library that will not load", Path::Aspi, true, false, {"ASPI load error !"}}),
-    RowName<EndRow>);
 
 }  // namespace
 }  // namespace quillet::test
