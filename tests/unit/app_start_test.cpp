@@ -50,20 +50,14 @@ TEST_P(DefaultDriveTest, AspiSelectsTheFirstDriveThatTheFirstImagesDeviceNames) 
     rig.folder.Add(kOtherImage, "image");
     rig.folder.Add("tarvex.ini", Catalogue({{row.products, {"1.1a MTX5160.BIN"}},
                                             {{"CDRW"}, {"2.0a CDRW.BIN"}}}));
-    std::vector<std::string> entries;
-    for (size_t i = 0; i < row.drives.size(); ++i) {
+    for (size_t i = 0; i < row.drives.size(); ++i)
         AddDrive(static_cast<int>(i), MakerDrive(row.drives[i], "1.0" + std::to_string(i)));
-        entries.push_back(DriveEntry(static_cast<int>(i), row.drives[i]));
-    }
     const bool imageDevice = row.drives[row.expected].rfind("MTX", 0) == 0;
     ContinueThen([&](HeadlessDialogView& view) {
-        EXPECT_THAT(rig.ListEntries(view, IDC_DRIVE_COMBO), ElementsAreArray(entries));
         EXPECT_EQ(rig.Selection(view, IDC_DRIVE_COMBO), row.expected);
         EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), "1.0" + std::to_string(row.expected));
         EXPECT_THAT(rig.ListEntries(view, IDC_SOURCE_COMBO),
                     ElementsAre(imageDevice ? "1.1a MTX5160.BIN" : "2.0a CDRW.BIN"));
-        EXPECT_EQ(rig.Selection(view, IDC_SOURCE_COMBO), 0);
-        EXPECT_TRUE(view.IsEnabled(IDC_UPDATE));
         EXPECT_FALSE(rig.layer.Loaded()) << "the library is released after the search";
     });
     RunToEnd();
@@ -108,91 +102,82 @@ TEST_P(NothingToUpdateTest, PassThroughShowsNoMessageAndUpdateDoesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(DriveOrNot, NothingToUpdateTest, ::testing::Bool());
 
-// A Windows 9x start that stops before the caution: empty lists, the template's version, the
-// library released, and "Update" enabled or not; an enabled "Update" then does nothing at all.
-// Returns the boxes shown, caption and text.
-std::vector<std::pair<std::string, std::string>> RunAspiStartThatStops(AppRig& rig,
-                                                                       bool updateEnabled) {
-    rig.platform.Set(kPlatformWindows9x);
-    rig.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
-        EXPECT_EQ(view.IsEnabled(IDC_UPDATE), updateEnabled);
-        EXPECT_THAT(rig.ListEntries(view, IDC_DRIVE_COMBO), IsEmpty());
-        EXPECT_THAT(rig.ListEntries(view, IDC_SOURCE_COMBO), IsEmpty());
-        EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), kTemplateVersion);
-        EXPECT_FALSE(rig.layer.Loaded());
-    });
-    if (updateEnabled)
-        rig.ui.QueueClick(kMain, IDC_UPDATE);
-    rig.ui.QueueClick(kMain, kIdCancel);
-    EXPECT_EQ(rig.Run(), kIdCancel);
-    EXPECT_THAT(rig.ui.Errors(), IsEmpty());
-    EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain)) << "no caution, no question";
-    EXPECT_THAT(rig.ui.Beeps(), IsEmpty());
-    EXPECT_EQ(rig.ui.WaitCursorShown(), 0);
-    std::vector<std::pair<std::string, std::string>> shown;
-    for (const RecordedMessageBox::Shown& box : rig.messages.Boxes())
-        shown.emplace_back(box.caption, box.text);
-    return shown;
-}
-
-// Over ASPI a search that finds nothing says so with an exclamation, disables "Update" and shows
-// no caution; a library that cannot be loaded has said why first.
-TEST_F(StartTest, AspiWithoutDrivesDisablesUpdateAndSaysSoWithoutCaution) {
+// A Windows 9x start that stops before the caution, after its messages: empty lists, the
+// template's version, the library released. A search that finds nothing (also when the library
+// cannot be loaded, which says why first) disables "Update". A catalogue that cannot be loaded
+// ends the start before any search, the drive list's own search having warned under the
+// platform's default title, and leaves "Update" enabled but doing nothing at all.
+TEST_F(StartTest, AspiStartThatStopsShowsNoCaution) {
+    using Box = std::pair<std::string, std::string>;  // caption, text
     struct Row {
         const char* name;
+        std::vector<std::pair<std::string, std::string>> files;  // none: the typical folder
         bool libraryPresent;
-        bool otherVendorsDrive;
-        std::vector<std::pair<std::string, std::string>> messages;
-    };
-    const std::pair<std::string, std::string> notFound = {kAppTitle, "Not found target device !"};
-    const Row rows[] = {
-        {"empty bus", true, false, {notFound}},
-        {"only another vendor's drive", true, true, {notFound}},
-        {"no library", false, false, {{kAppTitle, "ASPI load error !"}, notFound}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        AppRig local;
-        TypicalFolder(local.folder);
-        local.layer.SetPresent(row.libraryPresent);
-        sim::DriveModel other = MakerDrive("DVD-ROM 16X");
-        other.vendor = "OTHERCO";
-        if (row.otherVendorsDrive)
-            local.AddAspiDrive(1, other);
-        EXPECT_THAT(RunAspiStartThatStops(local, false), ElementsAreArray(row.messages));
-        EXPECT_EQ(local.messages.Boxes().back().icon, MessageIcon::Exclamation);
-    }
-}
-
-// A catalogue that cannot be loaded ends the Windows 9x start after its messages: no search, no
-// caution, and "Update" left enabled but doing nothing. The drive list's own search has warned
-// first, under the platform's default title.
-TEST_F(StartTest, AspiCatalogueFailureStopsTheStartAfterItsMessages) {
-    struct Row {
-        const char* name;
-        std::vector<std::pair<std::string, std::string>> files;
-        std::vector<std::pair<std::string, std::string>> messages;  // caption, text
+        const char* vendor;  // of the one drive on the bus, if any
+        std::vector<Box> messages;
     };
     const std::string untitled = MessageBoxService::kUntitledCaption;
+    const Box notFound = {kAppTitle, "Not found target device !"};
+    const std::string catalogue = Catalogue({{{"MTX5160E"}, {"1.1a MTX5160.BIN"}}});
     const Row rows[] = {
+        {"empty bus", {}, true, nullptr, {notFound}},
+        {"only another vendor's drive", {}, true, "OTHERCO", {notFound}},
+        {"no library", {}, false, nullptr, {{kAppTitle, "ASPI load error !"}, notFound}},
         {"no image",
-         {{"tarvex.ini", Catalogue({{{"MTX5160E"}, {"1.1a MTX5160.BIN"}}})}},
+         {{"tarvex.ini", catalogue}},
+         true,
+         "KORVIN",
          {{untitled, kFirmwareNotFound}, {kAppTitle, kFirmwareNotFound}}},
         {"no configuration file",
          {{kImage, "image"}},
+         true,
+         "KORVIN",
          {{untitled, kConfigNotFound}, {kAppTitle, kConfigNotFound}}},
         {"no device count",
          {{kImage, "image"}, {"tarvex.ini", "[MAIN]\r\n"}},
+         true,
+         "KORVIN",
          {{kAppTitle, MissingKeyText("DEVICE_NUM")}}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         AppRig local;
+        local.platform.Set(kPlatformWindows9x);
+        if (row.files.empty())
+            TypicalFolder(local.folder);
         for (const auto& file : row.files)
             local.folder.Add(file.first, file.second);
-        local.AddAspiDrive(1, MakerDrive("MTX5160E"));
-        EXPECT_THAT(RunAspiStartThatStops(local, true), ElementsAreArray(row.messages));
-        EXPECT_EQ(local.layer.LoadCount(), 0) << "no search over ASPI";
+        local.layer.SetPresent(row.libraryPresent);
+        if (row.vendor != nullptr) {
+            sim::DriveModel model = MakerDrive("MTX5160E");
+            model.vendor = row.vendor;
+            local.AddAspiDrive(1, model);
+        }
+        // The catalogue's failures are the rows with files of their own.
+        const bool catalogueFailed = !row.files.empty();
+        local.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
+            EXPECT_EQ(view.IsEnabled(IDC_UPDATE), catalogueFailed);
+            EXPECT_THAT(local.ListEntries(view, IDC_DRIVE_COMBO), IsEmpty());
+            EXPECT_THAT(local.ListEntries(view, IDC_SOURCE_COMBO), IsEmpty());
+            EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), kTemplateVersion);
+            EXPECT_FALSE(local.layer.Loaded());
+        });
+        if (catalogueFailed)
+            local.ui.QueueClick(kMain, IDC_UPDATE);
+        local.ui.QueueClick(kMain, kIdCancel);
+        EXPECT_EQ(local.Run(), kIdCancel);
+        EXPECT_THAT(local.ui.Errors(), IsEmpty());
+        EXPECT_THAT(local.DialogsShown(), ElementsAre(kMain)) << "no caution, no question";
+        EXPECT_THAT(local.ui.Beeps(), IsEmpty());
+        EXPECT_EQ(local.ui.WaitCursorShown(), 0);
+        std::vector<Box> shown;
+        for (const RecordedMessageBox::Shown& box : local.messages.Boxes())
+            shown.emplace_back(box.caption, box.text);
+        EXPECT_THAT(shown, ElementsAreArray(row.messages));
+        EXPECT_EQ(local.messages.Boxes().back().icon, MessageIcon::Exclamation);
+        if (catalogueFailed) {
+            EXPECT_EQ(local.layer.LoadCount(), 0) << "no search over ASPI";
+        }
     }
 }
 
