@@ -45,11 +45,6 @@ TEST(ScsiStatusReport, ComposesTheWholeMessage) {
          "  HOST_STS = 00 : Host adapter did not detect any error\n"
          "  TARG_STS = 02 : Check status\n"
          "  Sense Data = 70 00 05 00 00 00 00 06 00 00 00 00 24 00\n"},
-        {"request status without a text", Finished(0x03, 0x00, 0x00),
-         "SCSI I/O error occurred.\n"
-         "  ASPI_STS = 03 : SRB status ??? (See ASPI spec.)\n"
-         "  HOST_STS = 00 : Host adapter did not detect any error\n"
-         "  TARG_STS = 00 : No taget status\n"},
         {"no sense bytes asked for", Finished(0x04, 0x00, 0x02, kIllegalRequest, 0),
          "SCSI I/O error occurred.\n"
          "  ASPI_STS = 04 : SRB completed with error\n"
@@ -91,6 +86,7 @@ TEST(ScsiStatusReport, EveryTableText) {
         {4, 0x12, 0, "  HOST_STS = 12 : Data over-run/under-run\n"},
         {4, 0x13, 0, "  HOST_STS = 13 : Unexpected bus free\n"},
         {4, 0x14, 0, "  HOST_STS = 14 : Target bus phase sequence failure\n"},
+        {4, 0, 0x00, "  TARG_STS = 00 : No taget status\n"},
         {4, 0, 0x08, "  TARG_STS = 08 : Specified Target/LUN is busy\n"},
         {4, 0, 0x18, "  TARG_STS = 18 : Reservation conflict\n"},
     };
