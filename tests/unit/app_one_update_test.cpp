@@ -41,10 +41,11 @@ protected:
     }
 };
 
-// With the start confirmation or the completion notice up, "Update", another drive, "Close" and
-// the close box of the main dialog are refused; the one update runs once.
+// With any dialog it opens up (the about box, the old-version question, the start confirmation,
+// the completion notice) "Update", another drive, "Close" and the close box of the main dialog are
+// refused; each is owned by the main dialog and centred over it, and the one update runs once.
 TEST_P(OneUpdateTest, OwnedDialogsKeepTheMainDialogFromTakingInput) {
-    sim::SimulatedDrive& drive = Prepare();
+    sim::SimulatedDrive& drive = Prepare("1.2a");
     WindowRect main;
     rig.ui.QueueClick(kCaution, kIdCancel);
     // Away from the screen's centre, so that centred over it differs from centred on the screen.
@@ -54,9 +55,10 @@ TEST_P(OneUpdateTest, OwnedDialogsKeepTheMainDialogFromTakingInput) {
             view.Bounds());
         view.MoveTo(40, 30);
         main = view.Bounds();
+        rig.ui.Post(view.Handle(), kWmSysCommand, IDM_ABOUTBOX, 0);
     });
-    rig.ui.QueueClick(kMain, IDC_UPDATE);
-    for (int dialog : {kStartConfirm, kCompletion}) {
+    const int owned[] = {kAbout, kOldVersion, kStartConfirm, kCompletion};
+    for (int dialog : owned) {
         rig.ui.QueueClick(kMain, IDC_UPDATE);
         rig.ui.ExpectRefused();
         rig.ui.QueueSelect(kMain, IDC_DRIVE_COMBO, 1);
@@ -66,6 +68,8 @@ TEST_P(OneUpdateTest, OwnedDialogsKeepTheMainDialogFromTakingInput) {
         rig.ui.QueueCloseBox(kMain);
         rig.ui.ExpectRefused();
         rig.ui.QueueClick(dialog, kIdOk);
+        if (dialog == kAbout)
+            rig.ui.QueueClick(kMain, IDC_UPDATE);
     }
     rig.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
         EXPECT_TRUE(view.IsDialogEnabled());
@@ -74,42 +78,17 @@ TEST_P(OneUpdateTest, OwnedDialogsKeepTheMainDialogFromTakingInput) {
     rig.ui.QueueClick(kMain, kIdCancel);
     RunToEnd();
 
-    EXPECT_THAT(rig.ui.Refused(), SizeIs(8));
-    EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain, kCaution, kStartConfirm, kCompletion));
+    EXPECT_THAT(rig.ui.Refused(), SizeIs(16));
+    EXPECT_THAT(rig.DialogsShown(),
+                ElementsAre(kMain, kCaution, kAbout, kOldVersion, kStartConfirm, kCompletion));
     EXPECT_EQ(WriteBuffers(drive).size(), 4u) << "three blocks and the closing command, once";
     EXPECT_TRUE(WriteBuffers(*rig.drives[1]).empty());
-    for (int dialog : {kStartConfirm, kCompletion}) {
+    for (int dialog : owned) {
         SCOPED_TRACE(dialog);
         EXPECT_EQ(Shown(dialog).ownerTemplateId, kMain);
         ExpectCentredOver(main, Shown(dialog).openedAt);
     }
     EXPECT_EQ(Shown(kCaution).ownerTemplateId, 0) << "shown before the main window is";
-}
-
-// The old-version question and the about box: owned, centred, and the main dialog's "Close"
-// refused while they are up.
-TEST_P(OneUpdateTest, TheQuestionAndTheAboutBoxAreOwnedToo) {
-    Prepare("1.2a");
-    rig.ui.QueueClick(kCaution, kIdCancel);
-    rig.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
-        rig.ui.Post(view.Handle(), kWmSysCommand, IDM_ABOUTBOX, 0);
-    });
-    rig.ui.QueueClick(kMain, kIdCancel);
-    rig.ui.ExpectRefused();
-    rig.ui.QueueClick(kAbout, kIdOk);
-    rig.ui.QueueClick(kMain, IDC_UPDATE);
-    rig.ui.QueueClick(kMain, kIdCancel);
-    rig.ui.ExpectRefused();
-    rig.ui.QueueClick(kOldVersion, kIdCancel);
-    rig.ui.QueueClick(kMain, kIdCancel);
-    RunToEnd();
-
-    EXPECT_THAT(rig.ui.Refused(), SizeIs(2));
-    for (int dialog : {kAbout, kOldVersion}) {
-        SCOPED_TRACE(dialog);
-        EXPECT_EQ(Shown(dialog).ownerTemplateId, kMain);
-        ExpectCentredOver(Shown(kMain).openedAt, Shown(dialog).openedAt);
-    }
 }
 
 // Through every wait of the update the window is served at least every kServeIntervalMs of the

@@ -4,8 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -34,23 +32,6 @@ void TypicalFolder(MemoryFolder& folder) {
 using StartTest = AppTest;
 using StartPathTest = AppPathTest;
 
-TEST_F(StartTest, PassThroughListsTheHighestLetterFirstSelectsItAndShowsItsVersion) {
-    TypicalFolder(rig.folder);
-    rig.MapDrive('D', MakerDrive("MTX5160E", "1.0a"));
-    rig.MapDrive('F', MakerDrive("CDRW-8432", "2.0b"));
-    ContinueThen([&](HeadlessDialogView& view) {
-        EXPECT_THAT(rig.ListEntries(view, IDC_DRIVE_COMBO),
-                    ElementsAre("F:  KORVIN  CDRW-8432       ", "D:  KORVIN  MTX5160E        "));
-        EXPECT_EQ(rig.Selection(view, IDC_DRIVE_COMBO), 0);
-        EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), "2.0b");
-        EXPECT_THAT(rig.ListEntries(view, IDC_SOURCE_COMBO), ElementsAre("2.0a CDRW.BIN"));
-        EXPECT_TRUE(view.IsEnabled(IDC_UPDATE));
-    });
-    RunToEnd();
-    EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain, kCaution));
-    EXPECT_THAT(rig.messages.Texts(), IsEmpty());
-}
-
 // The default drive over ASPI is the first one that a product of the first image's device
 // matches (letters in either case, as a prefix), else the first drive.
 struct DefaultDriveRow {
@@ -59,10 +40,6 @@ struct DefaultDriveRow {
     std::vector<std::string> drives;
     int expected;
 };
-
-void PrintTo(const DefaultDriveRow& row, std::ostream* os) {
-    *os << row.name;
-}
 
 class DefaultDriveTest : public AppTest, public ::testing::WithParamInterface<DefaultDriveRow> {};
 
@@ -73,20 +50,14 @@ TEST_P(DefaultDriveTest, AspiSelectsTheFirstDriveThatTheFirstImagesDeviceNames) 
     rig.folder.Add(kOtherImage, "image");
     rig.folder.Add("tarvex.ini", Catalogue({{row.products, {"1.1a MTX5160.BIN"}},
                                             {{"CDRW"}, {"2.0a CDRW.BIN"}}}));
-    std::vector<std::string> entries;
-    for (size_t i = 0; i < row.drives.size(); ++i) {
+    for (size_t i = 0; i < row.drives.size(); ++i)
         AddDrive(static_cast<int>(i), MakerDrive(row.drives[i], "1.0" + std::to_string(i)));
-        entries.push_back(DriveEntry(static_cast<int>(i), row.drives[i]));
-    }
     const bool imageDevice = row.drives[row.expected].rfind("MTX", 0) == 0;
     ContinueThen([&](HeadlessDialogView& view) {
-        EXPECT_THAT(rig.ListEntries(view, IDC_DRIVE_COMBO), ElementsAreArray(entries));
         EXPECT_EQ(rig.Selection(view, IDC_DRIVE_COMBO), row.expected);
         EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), "1.0" + std::to_string(row.expected));
         EXPECT_THAT(rig.ListEntries(view, IDC_SOURCE_COMBO),
                     ElementsAre(imageDevice ? "1.1a MTX5160.BIN" : "2.0a CDRW.BIN"));
-        EXPECT_EQ(rig.Selection(view, IDC_SOURCE_COMBO), 0);
-        EXPECT_TRUE(view.IsEnabled(IDC_UPDATE));
         EXPECT_FALSE(rig.layer.Loaded()) << "the library is released after the search";
     });
     RunToEnd();
@@ -104,160 +75,125 @@ INSTANTIATE_TEST_SUITE_P(
         DefaultDriveRow{"none matches", {"MTX5160E"}, {"CDRW-8432", "CDRW-1216"}, 0}),
     RowName<DefaultDriveRow>);
 
-// "Exit" ends the program although the main dialog was never used; "continue", the Esc key and
-// the close box go on with it.
-struct CautionRow {
-    const char* name;
-    Path path;
-    std::function<void(HeadlessUserInterface&)> answer;
-    bool goesOn;
-};
+// Without drives, or with a drive the catalogues offer nothing for, the NT family still shows the
+// caution, then no message; "Update" stays enabled and does nothing at all.
+class NothingToUpdateTest : public AppTest, public ::testing::WithParamInterface<bool> {};
 
-void PrintTo(const CautionRow& row, std::ostream* os) {
-    *os << row.name;
-}
-
-class CautionTest : public AppTest, public ::testing::WithParamInterface<CautionRow> {};
-
-TEST_P(CautionTest, OnlyExitEndsTheProgram) {
-    const CautionRow& row = GetParam();
-    Use(row.path);
+TEST_P(NothingToUpdateTest, PassThroughShowsNoMessageAndUpdateDoesNothing) {
+    const bool withDrive = GetParam();
     TypicalFolder(rig.folder);
-    AddDrive(0, MakerDrive("MTX5160E"));
-    row.answer(rig.ui);
-    bool used = false;
+    if (withDrive)
+        rig.MapDrive('E', MakerDrive("CDRW-1216", "1.0a"));
+    rig.ui.QueueClick(kCaution, kIdCancel);
     rig.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
-        used = true;
-        EXPECT_EQ(rig.ListEntries(view, IDC_DRIVE_COMBO).size(), 1u);
-    });
-    rig.ui.QueueClick(kMain, kIdCancel);
-
-    EXPECT_EQ(rig.Run(), kIdCancel);
-    EXPECT_THAT(rig.ui.Errors(), IsEmpty());
-    EXPECT_EQ(used, row.goesOn);
-    EXPECT_EQ(rig.ui.PendingActions(), row.goesOn ? 0u : 2u);
-    EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain, kCaution));
-    EXPECT_EQ(rig.ui.Dialogs()[1].result, row.goesOn ? kIdCancel : kIdOk);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, CautionTest,
-    ::testing::Values(
-        CautionRow{"Aspi exit", Path::Aspi,
-                   [](HeadlessUserInterface& ui) { ui.QueueClick(kCaution, kIdOk); }, false},
-        CautionRow{"Aspi continue", Path::Aspi,
-                   [](HeadlessUserInterface& ui) { ui.QueueClick(kCaution, kIdCancel); }, true},
-        CautionRow{"Aspi escape", Path::Aspi,
-                   [](HeadlessUserInterface& ui) { ui.QueueEscape(kCaution); }, true},
-        CautionRow{"PassThrough exit", Path::PassThrough,
-                   [](HeadlessUserInterface& ui) { ui.QueueClick(kCaution, kIdOk); }, false},
-        CautionRow{"PassThrough continue", Path::PassThrough,
-                   [](HeadlessUserInterface& ui) { ui.QueueClick(kCaution, kIdCancel); }, true},
-        CautionRow{"PassThrough close box", Path::PassThrough,
-                   [](HeadlessUserInterface& ui) { ui.QueueCloseBox(kCaution); }, true}),
-    RowName<CautionRow>);
-
-// Without drives the NT family still shows the caution, then nothing: no message, empty lists,
-// the template's version and "Update" as it was.
-TEST_F(StartTest, PassThroughWithoutDrivesShowsTheCautionAndNoMessage) {
-    TypicalFolder(rig.folder);
-    ContinueThen([&](HeadlessDialogView& view) {
-        EXPECT_THAT(rig.ListEntries(view, IDC_DRIVE_COMBO), IsEmpty());
+        EXPECT_EQ(rig.ListEntries(view, IDC_DRIVE_COMBO).size(), withDrive ? 1u : 0u);
         EXPECT_THAT(rig.ListEntries(view, IDC_SOURCE_COMBO), IsEmpty());
-        EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), kTemplateVersion);
+        EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), withDrive ? "1.0a" : kTemplateVersion);
         EXPECT_TRUE(view.IsEnabled(IDC_UPDATE));
     });
+    rig.ui.QueueClick(kMain, IDC_UPDATE);
+    rig.ui.QueueClick(kMain, kIdCancel);
     RunToEnd();
     EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain, kCaution));
     EXPECT_THAT(rig.messages.Texts(), IsEmpty());
+    EXPECT_THAT(rig.ui.Beeps(), IsEmpty());
+    EXPECT_EQ(rig.ui.WaitCursorShown(), 0);
 }
 
-// Over ASPI a search that finds nothing says so, disables "Update" and shows no caution; a
-// library that cannot be loaded has said why first.
-TEST_F(StartTest, AspiWithoutDrivesDisablesUpdateAndSaysSoWithoutCaution) {
+INSTANTIATE_TEST_SUITE_P(DriveOrNot, NothingToUpdateTest, ::testing::Bool());
+
+// A Windows 9x start that stops before the caution, after its messages: empty lists, the
+// template's version, the library released. A search that finds nothing (also when the library
+// cannot be loaded, which says why first) disables "Update". A catalogue that cannot be loaded
+// ends the start before any search, the drive list's own search having warned under the
+// platform's default title, and leaves "Update" enabled but doing nothing at all.
+TEST_F(StartTest, AspiStartThatStopsShowsNoCaution) {
+    using Box = std::pair<std::string, std::string>;  // caption, text
     struct Row {
         const char* name;
+        std::vector<std::pair<std::string, std::string>> files;  // none: the typical folder
         bool libraryPresent;
-        bool otherVendorsDrive;
-        std::vector<std::string> messages;
-    };
-    const Row rows[] = {
-        {"empty bus", true, false, {"Not found target device !"}},
-        {"only another vendor's drive", true, true, {"Not found target device !"}},
-        {"no library", false, false, {"ASPI load error !", "Not found target device !"}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        AppRig local;
-        local.platform.Set(kPlatformWindows9x);
-        TypicalFolder(local.folder);
-        local.layer.SetPresent(row.libraryPresent);
-        sim::DriveModel other = MakerDrive("DVD-ROM 16X");
-        other.vendor = "OTHERCO";
-        if (row.otherVendorsDrive)
-            local.AddAspiDrive(1, other);
-        local.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
-            EXPECT_FALSE(view.IsEnabled(IDC_UPDATE));
-            EXPECT_THAT(local.ListEntries(view, IDC_DRIVE_COMBO), IsEmpty());
-            EXPECT_THAT(local.ListEntries(view, IDC_SOURCE_COMBO), IsEmpty());
-            EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), kTemplateVersion);
-            EXPECT_FALSE(local.layer.Loaded());
-        });
-        local.ui.QueueClick(kMain, kIdCancel);
-        EXPECT_EQ(local.Run(), kIdCancel);
-        EXPECT_THAT(local.ui.Errors(), IsEmpty());
-        EXPECT_THAT(local.DialogsShown(), ElementsAre(kMain)) << "no caution";
-        EXPECT_THAT(local.messages.Texts(), ElementsAreArray(row.messages));
-        const RecordedMessageBox::Shown& last = local.messages.Boxes().back();
-        EXPECT_EQ(last.caption, kAppTitle);
-        EXPECT_EQ(last.icon, MessageIcon::Exclamation);
-    }
-}
-
-// A catalogue that cannot be loaded ends the Windows 9x start after its messages: no search, no
-// caution, empty lists, and "Update" left enabled. The drive list's own search has warned first,
-// under the platform's default title.
-TEST_F(StartTest, AspiCatalogueFailureStopsTheStartAfterItsMessages) {
-    struct Row {
-        const char* name;
-        std::vector<std::pair<std::string, std::string>> files;
-        std::vector<std::pair<std::string, std::string>> messages;  // caption, text
+        const char* vendor;  // of the one drive on the bus, if any
+        std::vector<Box> messages;
     };
     const std::string untitled = MessageBoxService::kUntitledCaption;
+    const Box notFound = {kAppTitle, "Not found target device !"};
+    const std::string catalogue = Catalogue({{{"MTX5160E"}, {"1.1a MTX5160.BIN"}}});
     const Row rows[] = {
+        {"empty bus", {}, true, nullptr, {notFound}},
+        {"only another vendor's drive", {}, true, "OTHERCO", {notFound}},
+        {"no library", {}, false, nullptr, {{kAppTitle, "ASPI load error !"}, notFound}},
         {"no image",
-         {{"tarvex.ini", Catalogue({{{"MTX5160E"}, {"1.1a MTX5160.BIN"}}})}},
+         {{"tarvex.ini", catalogue}},
+         true,
+         "KORVIN",
          {{untitled, kFirmwareNotFound}, {kAppTitle, kFirmwareNotFound}}},
         {"no configuration file",
          {{kImage, "image"}},
+         true,
+         "KORVIN",
          {{untitled, kConfigNotFound}, {kAppTitle, kConfigNotFound}}},
         {"no device count",
          {{kImage, "image"}, {"tarvex.ini", "[MAIN]\r\n"}},
+         true,
+         "KORVIN",
          {{kAppTitle, MissingKeyText("DEVICE_NUM")}}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         AppRig local;
         local.platform.Set(kPlatformWindows9x);
+        if (row.files.empty())
+            TypicalFolder(local.folder);
         for (const auto& file : row.files)
             local.folder.Add(file.first, file.second);
-        local.AddAspiDrive(1, MakerDrive("MTX5160E"));
+        local.layer.SetPresent(row.libraryPresent);
+        if (row.vendor != nullptr) {
+            sim::DriveModel model = MakerDrive("MTX5160E");
+            model.vendor = row.vendor;
+            local.AddAspiDrive(1, model);
+        }
+        // The catalogue's failures are the rows with files of their own.
+        const bool catalogueFailed = !row.files.empty();
         local.ui.QueueCheck(kMain, [&](HeadlessDialogView& view) {
-            EXPECT_TRUE(view.IsEnabled(IDC_UPDATE));
+            EXPECT_EQ(view.IsEnabled(IDC_UPDATE), catalogueFailed);
             EXPECT_THAT(local.ListEntries(view, IDC_DRIVE_COMBO), IsEmpty());
             EXPECT_THAT(local.ListEntries(view, IDC_SOURCE_COMBO), IsEmpty());
             EXPECT_EQ(view.Text(IDC_CURRENT_VERSION), kTemplateVersion);
+            EXPECT_FALSE(local.layer.Loaded());
         });
+        if (catalogueFailed)
+            local.ui.QueueClick(kMain, IDC_UPDATE);
         local.ui.QueueClick(kMain, kIdCancel);
         EXPECT_EQ(local.Run(), kIdCancel);
         EXPECT_THAT(local.ui.Errors(), IsEmpty());
-        EXPECT_THAT(local.DialogsShown(), ElementsAre(kMain));
-        EXPECT_EQ(local.layer.LoadCount(), 0) << "no search over ASPI";
-        std::vector<std::pair<std::string, std::string>> shown;
+        EXPECT_THAT(local.DialogsShown(), ElementsAre(kMain)) << "no caution, no question";
+        EXPECT_THAT(local.ui.Beeps(), IsEmpty());
+        EXPECT_EQ(local.ui.WaitCursorShown(), 0);
+        std::vector<Box> shown;
         for (const RecordedMessageBox::Shown& box : local.messages.Boxes())
             shown.emplace_back(box.caption, box.text);
         EXPECT_THAT(shown, ElementsAreArray(row.messages));
+        EXPECT_EQ(local.messages.Boxes().back().icon, MessageIcon::Exclamation);
+        if (catalogueFailed) {
+            EXPECT_EQ(local.layer.LoadCount(), 0) << "no search over ASPI";
+        }
     }
+}
+
+// "Exit" in the caution ends the program although the main dialog was never used; "continue"
+// (and so the Esc key and the close box, which give the same result) goes on, as in every other
+// test.
+TEST_P(StartPathTest, ExitInTheCautionEndsTheProgram) {
+    TypicalFolder(rig.folder);
+    AddDrive(0, MakerDrive("MTX5160E"));
+    rig.ui.QueueClick(kCaution, kIdOk);
+    rig.ui.QueueClick(kMain, IDC_UPDATE);
+    rig.ui.QueueClick(kMain, kIdCancel);
+    EXPECT_EQ(rig.Run(), kIdCancel);
+    EXPECT_THAT(rig.ui.Errors(), IsEmpty());
+    EXPECT_EQ(rig.ui.PendingActions(), 2u) << "the main dialog was never used";
+    EXPECT_THAT(rig.DialogsShown(), ElementsAre(kMain, kCaution));
 }
 
 // The about item goes after a separator at the end of the system menu, unless string 101 is

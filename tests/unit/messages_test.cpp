@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,14 +25,15 @@ using Shown = RecordedMessageBox::Shown;
 // One download on a drive of another maker's model, after `prepare` has set the stage.
 template <typename Harness>
 std::vector<Shown> Download(std::function<void(Harness&, sim::DriveModel&)> prepare,
-                            uint32_t productCode = 0, bool losesBlocks = false) {
+                            uint32_t productCode = 0,
+                            std::optional<sim::FaultKind> blockFault = std::nullopt) {
     Harness h;
     sim::DriveModel model;
     model.product = "CDRW-8432       ";
     prepare(h, model);
     sim::SimulatedDrive& drive = h.AddDrive(model);
-    if (losesBlocks)
-        drive.AddFault({sim::FaultKind::NeverCompletes, 0, 0x3B});
+    if (blockFault)
+        drive.AddFault({*blockFault, 0, 0x3B});
     h.Run(kFile, productCode);
     return h.Messages().Boxes();
 }
@@ -102,6 +104,14 @@ TEST(Messages, EveryBoxAsTheUserReadsIt) {
         {"ASPI file exception",
          [&] { return Download<Aspi_>(ioError); },
          {"Firmware file name error !: File i/o error.", kTitle, MessageIcon::Stop, false, kMain}},
+        {"ASPI refused block",
+         [&] { return Download<Aspi_>(addFile, 0, sim::FaultKind::CheckCondition); },
+         {"SCSI I/O error occurred.\n"
+          "  ASPI_STS = 04 : SRB completed with error\n"
+          "  HOST_STS = 00 : Host adapter did not detect any error\n"
+          "  TARG_STS = 02 : Check status\n"
+          "  Sense Data = 70 00 04 00 00 00 00 0a 00 00 00 00 44 00\n",
+          kTitle, MessageIcon::None, false, 0}},
         // The download, pass-through side: "Error", stop icon, owned by the main dialog.
         {"pass-through open",
          [&] { return Download<Pt>(noFile); },
@@ -116,7 +126,7 @@ TEST(Messages, EveryBoxAsTheUserReadsIt) {
          [&] { return Download<Pt>(disc); },
          {"Eject the disc from the drive.", "error", MessageIcon::Stop, false, kMain}},
         {"pass-through write",
-         [&] { return Download<Pt>(addFile, 0, true); },
+         [&] { return Download<Pt>(addFile, 0, sim::FaultKind::NeverCompletes); },
          {"Firmware write error !", "Error", MessageIcon::Stop, false, kMain}},
         {"pass-through notification",
          [&] {
