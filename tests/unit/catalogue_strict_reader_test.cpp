@@ -85,17 +85,6 @@ TEST_F(StrictReader, FileListEdges) {
         EXPECT_EQ(catalog->ReadFileList("DEVICE1", versions, names), 0);
         EXPECT_TRUE(messages.Boxes().empty());
     }
-    {
-        SCOPED_TRACE("one word");
-        test::TempDir rowDir;
-        auto catalog = IniReading(rowDir, "[DEVICE0]\nFILE_NUM=1\nFILENAME0=1.00\n");
-        TextTable versions;
-        TextTable names;
-        names[0] = "stale";
-        ASSERT_EQ(catalog->ReadFileList("DEVICE0", versions, names), 1);
-        EXPECT_EQ(versions[0], "1.00");
-        EXPECT_EQ(names[0], "");
-    }
     for (const char* count : {"", "3x", "-1", "2147483648", "4294967297"}) {
         SCOPED_TRACE(std::string("FILE_NUM=") + count);
         test::TempDir rowDir;
