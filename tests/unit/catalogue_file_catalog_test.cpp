@@ -127,19 +127,5 @@ TEST_F(FileCatalogTest, SearchesEveryFileLastFoundFirst) {
     EXPECT_EQ(code, expectedCode);
 }
 
-TEST_F(FileCatalogTest, DeviceWithoutProductCountIsPassedOver) {
-    dir.WriteFile("fw.bin", "x");
-    dir.WriteFile("tarvex.ini",
-                  "[MAIN]\nDEVICE_NUM=2\n[DEVICE0]\nPRODUCT0=MTX5160E\n"
-                  "[DEVICE1]\nPRODUCT_NUM=1\nPRODUCT0=MTX5160E\nPRODUCT_ID=" +
-                      EncodeProductId(0xBEEF) + "\n");
-    auto catalog = MakeFileCatalog();
-    uint32_t code = 0;
-    EXPECT_EQ(catalog->FindDeviceForProduct(kDrive, 0), 1);
-    EXPECT_TRUE(catalog->ProductIdForProduct(kDrive, code));
-    EXPECT_EQ(code, 0xBEEFu);
-    EXPECT_TRUE(messages.Boxes().empty());
-}
-
 }  // namespace
 }  // namespace quillet

@@ -117,20 +117,29 @@ TEST_F(IniCatalogTest, FileWordWithoutExtension) {
     EXPECT_TRUE(messages.Boxes().empty());
 }
 
-TEST_F(IniCatalogTest, DeviceWithoutProductCountEndsTheSearch) {
+// The strict reader stops at a device without PRODUCT_NUM and says so at every lookup; the
+// lenient reader passes it over in silence.
+TEST_F(IniCatalogTest, DeviceWithoutProductCount) {
     dir.WriteFile("fw.bin", "x");
     dir.WriteFile("tarvex.ini",
                   "[MAIN]\nDEVICE_NUM=2\n[DEVICE0]\nPRODUCT0=MTX5160E\n"
                   "[DEVICE1]\nPRODUCT_NUM=1\nPRODUCT0=MTX5160E\nPRODUCT_ID=" +
                       EncodeProductId(0xBEEF) + "\n");
-    auto catalog = MakeIniCatalog();
-    ASSERT_TRUE(catalog->Load());
-    EXPECT_EQ(catalog->ProductIdForProduct(kDrive), -1);
-    // Every lookup reads again and reports again.
+    auto strict = MakeIniCatalog();
+    ASSERT_TRUE(strict->Load());
+    EXPECT_EQ(strict->ProductIdForProduct(kDrive), -1);
     TextTable versions;
     TextTable names;
-    EXPECT_EQ(catalog->FilesForProduct(kDrive, versions, names), -1);
+    EXPECT_EQ(strict->FilesForProduct(kDrive, versions, names), -1);
     EXPECT_EQ(messages.Texts(), std::vector<std::string>(2, MissingKeyText("DEVICE0:PRODUCT_NUM")));
+
+    messages.Clear();
+    auto lenient = MakeFileCatalog();
+    uint32_t code = 0;
+    EXPECT_EQ(lenient->FindDeviceForProduct(kDrive, 0), 1);
+    EXPECT_TRUE(lenient->ProductIdForProduct(kDrive, code));
+    EXPECT_EQ(code, 0xBEEFu);
+    EXPECT_TRUE(messages.Boxes().empty());
 }
 
 TEST_F(IniCatalogTest, FindDeviceByFileStopsAtAnUnreadableList) {

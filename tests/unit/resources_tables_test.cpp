@@ -318,36 +318,6 @@ TEST(CompiledResources, AboutBox) {
         EXPECT_EQ(Resources().FindForLanguage(kRtDialog, 100, language.id), entry) << language.name;
 }
 
-struct StringTable {
-    const char* name;
-    LanguageId language;
-    std::map<int, std::string> strings;
-};
-
-const StringTable& Table(std::size_t i);
-
-TEST(CompiledResources, StringTablesHoldExactlyTheTextsOfEachLanguage) {
-    for (std::size_t t = 0; t < 6; ++t) {
-        const StringTable& table = Table(t);
-        SCOPED_TRACE(table.name);
-        // Strings 96 to 127 make up the two blocks the program uses.
-        for (std::uint16_t block : {7, 8}) {
-            const ResourceEntry* entry = Resources().Find(kRtString, block, table.language);
-            ASSERT_NE(entry, nullptr) << "no string block " << block;
-            std::optional<std::array<std::string, 16>> strings = ParseStringBlock(entry->data);
-            ASSERT_TRUE(strings.has_value());
-            for (int k = 0; k < 16; ++k) {
-                int id = (block - 1) * 16 + k;
-                auto expected = table.strings.find(id);
-                SCOPED_TRACE("string " + std::to_string(id));
-                EXPECT_EQ((*strings)[k], expected == table.strings.end() ? "" : expected->second);
-            }
-        }
-        EXPECT_EQ(Resources().Languages(kRtString, 7).size(), 6u);
-        EXPECT_EQ(Resources().Languages(kRtString, 8).size(), 6u);
-    }
-}
-
 TEST(CompiledResources, VersionRecord) {
     std::vector<LanguageId> languages = Resources().Languages(kRtVersion, 1);
     ASSERT_EQ(languages.size(), 1u);
@@ -415,6 +385,12 @@ TEST(CompiledResources, ManifestAsksForAdministratorRights) {
     std::string manifest(data.begin(), data.end());
     EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos) << manifest;
 }
+
+struct StringTable {
+    const char* name;
+    LanguageId language;
+    std::map<int, std::string> strings;
+};
 
 // The texts of each language, strings 101 to 120; 116, which no dialog shows, only in English.
 const StringTable kTables[] = {
@@ -573,8 +549,25 @@ const StringTable kTables[] = {
      }},
 };
 
-const StringTable& Table(std::size_t i) {
-    return kTables[i];
+TEST(CompiledResources, StringTablesHoldExactlyTheTextsOfEachLanguage) {
+    for (const StringTable& table : kTables) {
+        SCOPED_TRACE(table.name);
+        // Strings 96 to 127 make up the two blocks the program uses.
+        for (std::uint16_t block : {7, 8}) {
+            const ResourceEntry* entry = Resources().Find(kRtString, block, table.language);
+            ASSERT_NE(entry, nullptr) << "no string block " << block;
+            std::optional<std::array<std::string, 16>> strings = ParseStringBlock(entry->data);
+            ASSERT_TRUE(strings.has_value());
+            for (int k = 0; k < 16; ++k) {
+                int id = (block - 1) * 16 + k;
+                auto expected = table.strings.find(id);
+                SCOPED_TRACE("string " + std::to_string(id));
+                EXPECT_EQ((*strings)[k], expected == table.strings.end() ? "" : expected->second);
+            }
+        }
+    }
+    EXPECT_EQ(Resources().Languages(kRtString, 7).size(), 6u);
+    EXPECT_EQ(Resources().Languages(kRtString, 8).size(), 6u);
 }
 
 }  // namespace
