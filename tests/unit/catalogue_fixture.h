@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "catalogue/config_values.h"
 #include "catalogue/file_catalog.h"
@@ -35,6 +36,13 @@ inline std::string MissingKeyText(const std::string& key) {
 
 inline std::string IllegalKeyText(const std::string& key) {
     return "tarvex.ini file error !\nIllegal key data.  (key = " + key + ")";
+}
+
+// The boxes a strict read of `key` shows: none for "", else the missing or the illegal key's.
+inline std::vector<std::string> KeyBoxes(const std::string& kind, const std::string& key) {
+    if (kind.empty())
+        return {};
+    return {kind == "illegal" ? IllegalKeyText(key) : MissingKeyText(key)};
 }
 
 constexpr const char* kFirmwareNotFound = "Not found firmware file !";

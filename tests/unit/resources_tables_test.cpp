@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "res/compiled_resources.h"
@@ -81,13 +82,17 @@ struct ControlRow {
     int icon = 0;
 };
 
+// A dialog as the program must carry it; every dialog sits at 0, 0 in a 9-point face.
 struct DialogLayout {
-    bool extended = false;
-    int width = 0;
-    int height = 0;
-    std::uint32_t style = 0;
-    std::uint32_t exStyle = 0;
+    DialogLayout(int width, int height, std::uint32_t style, std::string caption = "")
+        : width(width), height(height), style(style), caption(std::move(caption)) {}
+
+    int width;
+    int height;
+    std::uint32_t style;
     std::string caption;
+    bool extended = false;
+    std::uint32_t exStyle = 0;
     std::string face = kGothic;
     std::vector<ControlRow> controls;
 };
@@ -105,6 +110,7 @@ std::string Lower(std::string text) {
 }
 
 void ExpectLayout(int id, LanguageId language, const DialogLayout& want) {
+    SCOPED_TRACE("dialog " + std::to_string(id) + ", language " + std::to_string(language));
     const ResourceEntry* entry =
         Resources().Find(kRtDialog, static_cast<std::uint16_t>(id), language);
     ASSERT_NE(entry, nullptr) << "no template";
@@ -163,16 +169,13 @@ TEST(CompiledResources, MainDialogInEachLanguage) {
     };
     const std::uint32_t sunkenLabel = kLeftText | kSsSunken;
     const std::uint32_t list = kControl | kWsTabStop | kWsVScroll | kCbsDropDownList;
+    const std::uint32_t style = kWsPopup | kWsVisible | kWsCaption | kWsSysMenu | kWsMinimizeBox |
+                                kDsModalFrame | kDsSetFont;
     for (const Labels& row : labels) {
-        SCOPED_TRACE("language " + std::to_string(row.language));
-        DialogLayout layout;
+        DialogLayout layout(267, 151, style,
+                            "KORVIN CD-R/RW Drive Firmware Update Utility for SCSI/E-IDE Model");
         layout.extended = true;
-        layout.width = 267;
-        layout.height = 151;
-        layout.style = kWsPopup | kWsVisible | kWsCaption | kWsSysMenu | kWsMinimizeBox |
-                       kDsModalFrame | kDsSetFont;
         layout.exStyle = kWsExAppWindow;
-        layout.caption = "KORVIN CD-R/RW Drive Firmware Update Utility for SCSI/E-IDE Model";
         layout.face = row.language == kGerman ? kMincho : kGothic;
         layout.controls = {
             {2, "Button", 210, 130, 50, 14, kPushButton, "Close"},
@@ -215,11 +218,7 @@ TEST(CompiledResources, StartConfirmationInEachLanguage) {
          "PC及びドライブの電源は切らないで下さい。"},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE("language " + std::to_string(row.language));
-        DialogLayout layout;
-        layout.width = row.width;
-        layout.height = row.height;
-        layout.style = kNoticeStyle;
+        DialogLayout layout(row.width, row.height, kNoticeStyle);
         layout.controls = {
             {1, "Button", row.okX, row.okY, 50, 14, kDefaultButton, "OK"},
             {2, "Button", row.cancelX, row.cancelY, 50, 14, kPushButton, "Cancel"},
@@ -241,11 +240,7 @@ TEST(CompiledResources, CompletionNoticeInEachLanguage) {
         {kGerman, 187, 57, 68, 36, 50, 14},  {kJapanese, 187, 70, 68, 49, 50, 14},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE("language " + std::to_string(row.language));
-        DialogLayout layout;
-        layout.width = row.width;
-        layout.height = row.height;
-        layout.style = kNoticeStyle;
+        DialogLayout layout(row.width, row.height, kNoticeStyle);
         layout.controls = {
             {1, "Button", row.okX, row.okY, row.okWidth, row.okHeight, kDefaultButton, "OK"}};
         ExpectLayout(131, row.language, layout);
@@ -268,11 +263,7 @@ TEST(CompiledResources, OldVersionQuestionInEachLanguage) {
         {kJapanese, 13, 23, "古いバージョンのファームウェアです。\n\n続けますか？"},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE("language " + std::to_string(row.language));
-        DialogLayout layout;
-        layout.width = 187;
-        layout.height = 68;
-        layout.style = kNoticeStyle;
+        DialogLayout layout(187, 68, kNoticeStyle);
         layout.controls = {
             {1, "Button", 39, 47, 50, 14, kDefaultButton, "Continue"},
             {2, "Button", 107, 47, 50, 14, kPushButton, "Cancel"},
@@ -293,12 +284,7 @@ TEST(CompiledResources, CautionInEachLanguage) {
         {kSpanish, 311, 119, 195, 98, 67, 98},  {kJapanese, 291, 165, 181, 144, 50, 144},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE("language " + std::to_string(row.language));
-        DialogLayout layout;
-        layout.width = row.width;
-        layout.height = row.height;
-        layout.style = kCaptionedStyle;
-        layout.caption = "QUILLET";
+        DialogLayout layout(row.width, row.height, kCaptionedStyle, "QUILLET");
         layout.controls = {
             {1, "Button", row.exitX, row.exitY, 50, 14, kDefaultButton, "Exit"},
             {2, "Button", row.continueX, row.continueY, 50, 14, kPushButton, "continue"},
@@ -319,11 +305,7 @@ TEST(CompiledResources, AboutBox) {
     // The second line's text is the program's own choice; only that there is one is checked.
     std::string secondLine = about->items[2].title.text;
     EXPECT_FALSE(secondLine.empty());
-    DialogLayout layout;
-    layout.width = 217;
-    layout.height = 55;
-    layout.style = kCaptionedStyle;
-    layout.caption = "Quillet";
+    DialogLayout layout(217, 55, kCaptionedStyle, "Quillet");
     layout.controls = {
         {-1, "Static", 11, 17, -1, -1, kIconStatic, "", 128},
         {-1, "Static", 40, 10, 119, 8, kLeftText | kSsNoPrefix, "Quillet Version 3.0"},
@@ -334,36 +316,6 @@ TEST(CompiledResources, AboutBox) {
     // Every user finds the one about box.
     for (const Language& language : kLanguages)
         EXPECT_EQ(Resources().FindForLanguage(kRtDialog, 100, language.id), entry) << language.name;
-}
-
-struct StringTable {
-    const char* name;
-    LanguageId language;
-    std::map<int, std::string> strings;
-};
-
-const StringTable& Table(std::size_t i);
-
-TEST(CompiledResources, StringTablesHoldExactlyTheTextsOfEachLanguage) {
-    for (std::size_t t = 0; t < 6; ++t) {
-        const StringTable& table = Table(t);
-        SCOPED_TRACE(table.name);
-        // Strings 96 to 127 make up the two blocks the program uses.
-        for (std::uint16_t block : {7, 8}) {
-            const ResourceEntry* entry = Resources().Find(kRtString, block, table.language);
-            ASSERT_NE(entry, nullptr) << "no string block " << block;
-            std::optional<std::array<std::string, 16>> strings = ParseStringBlock(entry->data);
-            ASSERT_TRUE(strings.has_value());
-            for (int k = 0; k < 16; ++k) {
-                int id = (block - 1) * 16 + k;
-                auto expected = table.strings.find(id);
-                SCOPED_TRACE("string " + std::to_string(id));
-                EXPECT_EQ((*strings)[k], expected == table.strings.end() ? "" : expected->second);
-            }
-        }
-        EXPECT_EQ(Resources().Languages(kRtString, 7).size(), 6u);
-        EXPECT_EQ(Resources().Languages(kRtString, 8).size(), 6u);
-    }
 }
 
 TEST(CompiledResources, VersionRecord) {
@@ -433,6 +385,12 @@ TEST(CompiledResources, ManifestAsksForAdministratorRights) {
     std::string manifest(data.begin(), data.end());
     EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos) << manifest;
 }
+
+struct StringTable {
+    const char* name;
+    LanguageId language;
+    std::map<int, std::string> strings;
+};
 
 // The texts of each language, strings 101 to 120; 116, which no dialog shows, only in English.
 const StringTable kTables[] = {
@@ -591,8 +549,25 @@ const StringTable kTables[] = {
      }},
 };
 
-const StringTable& Table(std::size_t i) {
-    return kTables[i];
+TEST(CompiledResources, StringTablesHoldExactlyTheTextsOfEachLanguage) {
+    for (const StringTable& table : kTables) {
+        SCOPED_TRACE(table.name);
+        // Strings 96 to 127 make up the two blocks the program uses.
+        for (std::uint16_t block : {7, 8}) {
+            const ResourceEntry* entry = Resources().Find(kRtString, block, table.language);
+            ASSERT_NE(entry, nullptr) << "no string block " << block;
+            std::optional<std::array<std::string, 16>> strings = ParseStringBlock(entry->data);
+            ASSERT_TRUE(strings.has_value());
+            for (int k = 0; k < 16; ++k) {
+                int id = (block - 1) * 16 + k;
+                auto expected = table.strings.find(id);
+                SCOPED_TRACE("string " + std::to_string(id));
+                EXPECT_EQ((*strings)[k], expected == table.strings.end() ? "" : expected->second);
+            }
+        }
+    }
+    EXPECT_EQ(Resources().Languages(kRtString, 7).size(), 6u);
+    EXPECT_EQ(Resources().Languages(kRtString, 8).size(), 6u);
 }
 
 }  // namespace

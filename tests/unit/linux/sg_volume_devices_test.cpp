@@ -110,6 +110,8 @@ TEST_F(SgVolumeDevicesTest, CommandsTravelAsSgIoHeaders) {
     EXPECT_EQ(sg.seen[2].dxfer_direction, SG_DXFER_NONE);
     EXPECT_EQ(qualifier, 0);
     EXPECT_EQ(volumes.AcceptedWrites(), 1);
+    transport.CloseDrive(drive.handle);
+    EXPECT_EQ(sg.closed, std::vector<int>{7});
 }
 
 TEST_F(SgVolumeDevicesTest, CheckConditionReachesTheRecordAndIsToldInWords) {
