@@ -94,9 +94,6 @@ public:
     int Selection(HeadlessDialogView& view, int id) {
         return static_cast<int>(ui.Send(view.Item(id), kCbGetCurSel, 0, 0));
     }
-    int ProgressPosition(HeadlessDialogView& view) {
-        return static_cast<int>(ui.Send(view.Item(1001), kPbmGetPos, 0, 0));
-    }
 
     // The template ids of the dialogs shown so far, in order.
     std::vector<int> DialogsShown() const {

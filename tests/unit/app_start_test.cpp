@@ -115,7 +115,6 @@ TEST_F(StartTest, AspiStartThatStopsShowsNoCaution) {
     const std::string catalogue = Catalogue({{{"MTX5160E"}, {"1.1a MTX5160.BIN"}}});
     const Row rows[] = {
         {"empty bus", {}, true, nullptr, {notFound}},
-        {"only another vendor's drive", {}, true, "OTHERCO", {notFound}},
         {"no library", {}, false, nullptr, {{kAppTitle, "ASPI load error !"}, notFound}},
         {"no image",
          {{"tarvex.ini", catalogue}},

@@ -65,7 +65,7 @@ protected:
                      rig.Selection(view, IDC_SOURCE_COMBO),
                      view.Text(IDC_CURRENT_VERSION),
                      view.IsEnabled(IDC_UPDATE),
-                     rig.ProgressPosition(view)};
+                     static_cast<int>(rig.ui.Send(view.Item(IDC_PROGRESS), kPbmGetPos, 0, 0))};
     }
 
     // Continues past the caution and presses "Update", keeping what the dialog showed before.

@@ -249,13 +249,9 @@ TEST_F(DialogFramework, ScriptMistakesEndTheDialogWithAnErrorRatherThanHang) {
         {"nothing scripted", IDD_MAIN, [](HeadlessUserInterface&) {}, "ran out"},
         {"an action for another dialog", IDD_MAIN,
          [](HeadlessUserInterface& ui) { ui.QueueClick(IDD_CAUTION, kIdOk); }, "dialog 133"},
-        {"a control that is not a button", IDD_MAIN,
-         [](HeadlessUserInterface& ui) { ui.QueueClick(IDD_MAIN, IDC_DRIVE_COMBO); }, "no button"},
         {"an entry the list does not have", IDD_MAIN,
          [](HeadlessUserInterface& ui) { ui.QueueSelect(IDD_MAIN, IDC_DRIVE_COMBO, 0); },
          "no entry 0"},
-        {"a close box the dialog does not have", IDD_OLD_VERSION,
-         [](HeadlessUserInterface& ui) { ui.QueueCloseBox(IDD_OLD_VERSION); }, "no close box"},
         {"a template that does not exist", 4711, [](HeadlessUserInterface&) {}, "no template"},
     };
     for (const Row& row : rows) {
