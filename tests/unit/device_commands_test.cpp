@@ -42,12 +42,6 @@ TEST(DriveCommandBlocks, EachAspiCommandSendsItsTableRow) {
          DataDirection::None,
          0,
          Completion::PollSleeping},
-        {"START STOP eject",
-         [](auto& a, auto& d) { a.StartStopUnit(d, StartStopMode::Eject); },
-         {0x1B, 0, 0, 0, 0x02, 0},
-         DataDirection::None,
-         0,
-         Completion::PollSleeping},
         {"READ BUFFER tag",
          [](auto& a, auto& d) {
              std::string tag;
