@@ -140,13 +140,12 @@ struct QualifierRow {
     uint8_t expected;
 };
 
+// The tray and becoming-ready answers are read in every wait for readiness; here the sense a
+// drive double never gives: no medium under another key, and sense too short for a qualifier.
 TEST(NoMediumQualifier, OnlyNotReadyWithoutMediumCounts) {
     const QualifierRow rows[] = {
         {"tray closed", 0x02, 0x3A, 0x01, 0x01},
-        {"tray open", 0x02, 0x3A, 0x02, 0x02},
-        {"becoming ready", 0x02, 0x04, 0x01, 0x00},
         {"no medium but unit attention", 0x06, 0x3A, 0x01, 0x00},
-        {"no sense", 0x00, 0x00, 0x00, 0x00},
     };
     for (const QualifierRow& row : rows) {
         SCOPED_TRACE(row.name);
