@@ -4,6 +4,8 @@
 // commands it sends before the first block and how its messages look.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -100,6 +102,13 @@ public:
 
     virtual VirtualClock& Clock() = 0;
     virtual RecordedMessageBox& Messages() = 0;
+
+    // After Run: only the expected waits slept, and no file, handle or request left open.
+    void ExpectReleased(uint64_t sleptMs = 0) {
+        EXPECT_EQ(Clock().TotalSlept(), sleptMs);
+        EXPECT_EQ(files.OpenFiles(), 0u);
+        EXPECT_EQ(LeftOpen(), 0u);
+    }
 
     MemoryFirmwareFiles files;
     RecordedProgress progress;

@@ -40,8 +40,6 @@ public:
         position_ += step_;
         if (position_ > upper_)
             position_ = (position_ - lower_) % span + lower_;
-        if (position_ < lower_)
-            position_ = (position_ - lower_) % span + upper_;
     }
     int GetPos() override {
         messages_.push_back({"GETPOS", 0, 0});

@@ -23,7 +23,6 @@ TEST_F(StrictReader, DeviceCount) {
     const Row rows[] = {
         {"plain", "DEVICE_NUM=2", true, 2, ""},
         {"letter_after_digits", "DEVICE_NUM=2a", false, 0, "illegal"},
-        {"sign", "DEVICE_NUM=+2", false, 0, "illegal"},
         {"empty", "DEVICE_NUM=", false, 0, "missing"},
         {"missing", "OTHER=1", false, 0, "missing"},
         {"low_16_bits", "DEVICE_NUM=65537", true, 1, ""},

@@ -114,8 +114,9 @@ TEST(AspiDownload, NeverFinishingBlockIsGivenUpAndReported) {
     }
 }
 
-// The update command calls the download even when the library could not be loaded; the load
-// has said so, and the download adds nothing: no file, no command, no wait.
+// Given a transport whose library could not be loaded (the update command stops before this, so
+// only this test reaches it), the download adds nothing to the load's message: no file, no
+// command, no wait.
 TEST(AspiDownload, NothingHappensWithoutTheLibrary) {
     AspiHarness h;
     h.rig.layer.SetPresent(false);

@@ -51,12 +51,10 @@ TEST(PassThroughDownload, OpenTrayIsClosedBeforeTheDiscCheck) {
             JournalLines(drive),
             Join({{kInquiry}, row.beforeBlocks, {h.Block(0x40000, 2048), h.Block(0x40800, 0)}}));
         EXPECT_EQ(drive.ReceivedImage(), Padded(image));
-        EXPECT_EQ(h.rig.clock.TotalSlept(), row.waitMs);
+        h.ExpectReleased(row.waitMs);
         EXPECT_EQ(h.rig.clock.Now(), row.waitMs);
         EXPECT_TRUE(h.rig.messages.Boxes().empty());
         EXPECT_EQ(h.Switches(), std::vector<int>({1, 0}));
-        EXPECT_EQ(h.rig.volumes.OpenHandles(), 0u);
-        EXPECT_EQ(h.files.OpenFiles(), 0u);
     }
 }
 
@@ -117,9 +115,7 @@ TEST(PassThroughDownload, MediaChangeNotificationRefused) {
         EXPECT_EQ(JournalLines(drive).size(), 13u + (row.written ? 4 : 0));
         EXPECT_EQ(h.Messages().Texts(), std::vector<std::string>{kMediaChangeNotificationError});
         EXPECT_EQ(h.Switches(), row.written ? std::vector<int>{1} : std::vector<int>{});
-        EXPECT_EQ(h.rig.clock.TotalSlept(), row.waitMs);
-        EXPECT_EQ(h.rig.volumes.OpenHandles(), 0u);
-        EXPECT_EQ(h.files.OpenFiles(), 0u);
+        h.ExpectReleased(row.waitMs);
     }
 }
 
