@@ -5,22 +5,42 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
+# Each stage names itself; a run that stops early says in its last line which stage stopped it.
+current_stage="installing what the tests need"
+stage() {
+    current_stage=$1
+    echo "== $1 =="
+}
+wine_prefix=""
+finish() {
+    local rc=$?
+    if [ -n "$wine_prefix" ]; then
+        "$QUILLET_WINESERVER" -k >/dev/null 2>&1 || true
+        rm -rf "$wine_prefix"
+    fi
+    if [ "$rc" != 0 ]; then
+        echo "== FAILED in stage: $current_stage (exit $rc); the output above says why =="
+    fi
+    exit "$rc"
+}
+trap finish EXIT
+
 scripts/install-deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 build=${QUILLET_BUILD_DIR:-$root/build}
 
-echo "== native build and tests =="
+stage "native build and tests"
 cmake -S . -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$build/native" -j "$jobs"
 ctest --test-dir "$build/native" -j "$jobs" --output-on-failure --timeout 300 \
     | tee "$build/native-ctest.log" | grep -v -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed'
 
-echo "== Windows (i686) build: the product =="
+stage "Windows (i686) build: the product"
 cmake -S . -B "$build/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
 cmake --build "$build/win32" -j "$jobs"
-echo "== the product's imports against Windows 98 and NT 4.0 =="
+stage "the product's imports against Windows 98 and NT 4.0"
 ctest --test-dir "$build/win32" -L host --output-on-failure | tee "$build/imports-ctest.log"
 
 # shellcheck source=wine-env.sh
@@ -43,7 +63,7 @@ if [ "$guest" = 1 ] && [ "$QUILLET_WINE_ARCH" != i686 ]; then
     twin_filter=(-E "^(unit_tests_under_wine|e2e_aspi_dll_scan|e2e_app_update_aspi)$")
 fi
 if [ "$QUILLET_WINE_ARCH" != i686 ]; then
-    echo "== this machine cannot run 32-bit programs: Windows tests run on the x86-64 twin =="
+    stage "this machine cannot run 32-bit programs: Windows tests run on the x86-64 twin"
     cmake -S . -B "$build/win64" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/$QUILLET_WINE_TOOLCHAIN" >/dev/null
     cmake --build "$build/win64" -j "$jobs"
@@ -57,7 +77,7 @@ if [ "$QUILLET_WINE_ARCH" = i686 ] || [ "$guest" = 1 ]; then
     cmake --build "$build/win32-tests" -j "$jobs" --target quillet_tests
 fi
 
-echo "== Windows tests under Wine ($QUILLET_WINE_ARCH) =="
+stage "Windows tests under Wine ($QUILLET_WINE_ARCH)"
 # One throw-away Wine prefix for this run; the end-to-end tests copy it for their own.
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX
@@ -65,11 +85,7 @@ WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/quillet-wine.XXXXXX")
 export QUILLET_WINEPREFIX_TEMPLATE=$WINEPREFIX
 export QUILLET_ARTIFACTS=${QUILLET_ARTIFACTS:-$build/artifacts}
 mkdir -p "$QUILLET_ARTIFACTS"
-cleanup() {
-    "$QUILLET_WINESERVER" -k >/dev/null 2>&1 || true
-    rm -rf "$WINEPREFIX"
-}
-trap cleanup EXIT
+wine_prefix=$WINEPREFIX
 "$QUILLET_WINE" wineboot -i >/dev/null 2>&1
 "$QUILLET_WINESERVER" -w
 
@@ -84,7 +100,7 @@ fi
 
 guest_rc=0
 if [ "$guest" = 1 ]; then
-    echo "== i686 tests under 32-bit Wine in a QEMU guest =="
+    stage "i686 tests under 32-bit Wine in a QEMU guest"
     # A failure here still ends with the summary below, and then fails the run.
     tests/guest32/run.sh "$build" "win32-tests:$guest_unit" "win32:$guest_e2e" || guest_rc=$?
 fi
