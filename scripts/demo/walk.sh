@@ -57,7 +57,7 @@ trap finish EXIT
 echo "demo: starting Quillet in $folder"
 drive start "$(winpath "$folder/Quillet.exe")" "$(winpath "$folder")" \
     window QUILLET 60 shot "$(picture 1-caution)" click 2 \
-    window "$main" 30 select 1006 0 entries 1006 text 1004 text 1007 \
+    window "$main" 30 input 60 select 1006 0 entries 1006 text 1004 text 1007 \
     shot "$(picture 2-main-dialog)" click 1008 \
     dialog 1009,1010 30 shot "$(picture 3-start-confirmation)" click 1
 echo "demo: drives listed: ${OUT[0]}"
@@ -70,7 +70,7 @@ echo "demo: update confirmed; the drive is programming (about 35 s)"
 sleep 5
 drive window "$main" 10 snap "$(picture 4-main-dialog-during-update)"
 drive dialog 1 90 shot "$(picture 5-completion)" click 1 \
-    window "$main" 10 position 1001 shot "$(picture 6-main-dialog-after-update)" click 2 \
+    window "$main" 10 input 60 position 1001 shot "$(picture 6-main-dialog-after-update)" click 2 \
     wait-exit 15
 echo "demo: completion notice shown; progress bar back at ${OUT[0]}; Quillet ended"
 

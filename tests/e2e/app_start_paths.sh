@@ -30,7 +30,8 @@ for title in Quillet Error; do
         fail "a message box \"$title\" is open"
     fi
 done
-driver window "$main" 10 click 2 wait-exit 15 || fail "the main dialog did not end on \"Close\""
+driver window "$main" 10 input 60 click 2 wait-exit 15 ||
+    fail "the main dialog did not end on \"Close\""
 expect_equal "exit code" "0" "${DRIVER_OUT[-1]}"
 ls "$PROGRAM_DIR"/Drive*.LOG >/dev/null 2>&1 && fail "the NT path asked the ASPI library"
 e2e_log "NT family: caution, empty lists, no message"
@@ -39,7 +40,7 @@ e2e_log "NT family: caution, empty lists, no message"
 quillet_windows_version win98
 picture=$E2E_TMP/german.bmp
 driver_in de_DE.UTF-8 start "$quillet" "$folder" window QUILLET 60 text 1 text 2 click 2 \
-    window "$main" 30 caption text 1000 text 1002 text 1003 text 2 text 1008 entries 1006 \
+    window "$main" 30 input 60 caption text 1000 text 1002 text 1003 text 2 text 1008 entries 1006 \
     shot "$(winpath "$picture")" click 2 wait-exit 15 ||
     fail "the German start did not go as expected"
 keep_picture "$picture" main_german

@@ -61,8 +61,8 @@ e2e_log "image section of $section_length bytes, product code $(printf '0x%06X' 
 # 1. A whole update of the tagged drive.
 during=$E2E_TMP/during.bmp
 driver start "$quillet" "$folder" window QUILLET 60 click 2 window "$main" 30 \
-    select 1006 0 entries 1006 text 1004 entries 1007 shot "$(winpath "$E2E_TMP/main.bmp")" \
-    click 1008 dialog 1009,1010 30 text 1009 click 1 ||
+    input 60 select 1006 0 entries 1006 text 1004 entries 1007 \
+    shot "$(winpath "$E2E_TMP/main.bmp")" click 1008 dialog 1009,1010 30 text 1009 click 1 ||
     fail "the update could not be started"
 keep_picture "$E2E_TMP/main.bmp" main_before_update
 expect_equal "drive list" "2|HA#0 ID#1:KORVIN   MTX5160E        |HA#0 ID#2:KORVIN   CDRW-8432       " \
@@ -89,8 +89,8 @@ steps=()
 for y in 0 15 30 45; do
     steps+=(ink 10 "$y" $((client_width - 10)) 15)
 done
-driver dialog 1 10 "${steps[@]}" click 1 window "$main" 10 position 1001 text 1004 \
-    entries 1007 shot "$(winpath "$E2E_TMP/after.bmp")" click 2 wait-exit 15 ||
+driver dialog 1 10 "${steps[@]}" click 1 window "$main" 10 input 60 position 1001 \
+    text 1004 entries 1007 shot "$(winpath "$E2E_TMP/after.bmp")" click 2 wait-exit 15 ||
     fail "the completion notice or the main dialog after it could not be read"
 keep_picture "$E2E_TMP/after.bmp" main_after_update
 expect_equal "ink above the first completion line (red, dark)" "0 0" "${DRIVER_OUT[0]//$'\t'/ }"
@@ -119,10 +119,10 @@ e2e_log "update: $(journal 0 3B | wc -l) WRITE BUFFER commands, image received"
 # 2. A disc in the drive: the message, the tray opened (START STOP UNIT eject), nothing written.
 rm -f "$PROGRAM_DIR"/Drive*.LOG "$PROGRAM_DIR"/Drive*.IMG
 sed -i 's/^\[Drive0\]$/&\nDisc=1/' "$PROGRAM_DIR/WNASPI32.CFG"
-driver start "$quillet" "$folder" window QUILLET 60 click 2 window "$main" 30 select 1006 0 \
-    click 1008 dialog 1009,1010 30 click 1 window error 60 controls \
-    shot "$(winpath "$E2E_TMP/disc.bmp")" click 1 window "$main" 10 position 1001 click 2 \
-    wait-exit 15 || fail "the update with a disc did not go as expected"
+driver start "$quillet" "$folder" window QUILLET 60 click 2 window "$main" 30 input 60 \
+    select 1006 0 click 1008 dialog 1009,1010 30 click 1 window error 60 controls \
+    shot "$(winpath "$E2E_TMP/disc.bmp")" click 1 window "$main" 10 input 60 position 1001 \
+    click 2 wait-exit 15 || fail "the update with a disc did not go as expected"
 keep_picture "$E2E_TMP/disc.bmp" disc_message
 printf '%s\n' "${DRIVER_OUT[@]}" | grep -q $'\tEject the disc from the drive.$' ||
     fail "no disc message: ${DRIVER_OUT[*]}"
@@ -135,13 +135,13 @@ e2e_log "disc in the drive: message, tray opened, nothing written"
 # 3. Older firmware offered: "Cancel" in the old-version question, and nothing is sent.
 put_demo_folder
 rm -f "$PROGRAM_DIR"/Drive*.LOG "$PROGRAM_DIR"/Drive*.IMG
-driver start "$quillet" "$folder" window QUILLET 60 click 2 window "$main" 30 select 1006 1 \
-    text 1004 entries 1007 || fail "the CDRW-8432 could not be chosen"
+driver start "$quillet" "$folder" window QUILLET 60 click 2 window "$main" 30 input 60 \
+    select 1006 1 text 1004 entries 1007 || fail "the CDRW-8432 could not be chosen"
 expect_equal "version and firmware of the CDRW-8432" "1.1a|1|1.0r CDRW8432.BIN" \
     "${DRIVER_OUT[0]}|${DRIVER_OUT[1]}|${DRIVER_OUT[2]}"
 before=$(journal 1)
-driver window "$main" 10 click 1008 dialog 1011 30 text 1011 click 2 window "$main" 10 \
-    position 1001 click 2 wait-exit 15 || fail "the old-version question did not go as expected"
+driver window "$main" 10 input 60 click 1008 dialog 1011 30 text 1011 click 2 \
+    window "$main" 10 input 60 position 1001 click 2 wait-exit 15 || fail "the old-version question did not go as expected"
 expect_equal "old-version question" 'The version is old.\n\nDo you still want to continue?' \
     "${DRIVER_OUT[0]}"
 expect_equal "progress bar after Cancel" "0" "${DRIVER_OUT[1]}"

@@ -46,5 +46,5 @@ expect_failure "program still running" 1 15 "did not end within 3 s" \
 expect_failure "malformed step" 2 15 "not a control id" \
     window "$caption" 3 click Close
 
-driver dialog 2,1008 10 click 2 wait-exit 15 || fail "\"Close\" did not end the program"
+driver dialog 2,1008 10 input 60 click 2 wait-exit 15 || fail "\"Close\" did not end the program"
 e2e_log "passed"

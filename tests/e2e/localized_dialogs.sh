@@ -56,7 +56,7 @@ for name in english german french italian spanish japanese; do
 
     picture=$E2E_TMP/main_$name.bmp
     driver_in "$lc" start "$quillet" "$folder" window QUILLET 60 click 2 \
-        window "$main_caption" 60 caption text 2 \
+        window "$main_caption" 60 input 60 caption text 2 \
         text 1008 text 1000 text 1002 text 1003 shot "$(winpath "$picture")" click 2 \
         wait-exit 15 || fail "$name: the main dialog did not come up or did not close"
     keep_picture "$picture" "main_$name"

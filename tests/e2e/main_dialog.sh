@@ -12,7 +12,7 @@ picture=$E2E_TMP/main_dialog.bmp
 put_demo_folder
 e2e_log "starting Quillet.exe"
 driver start "$(winpath "$PROGRAM_DIR/Quillet.exe")" "$(winpath "$PROGRAM_DIR")" \
-    window QUILLET 60 click 2 window "$caption" 60 caption text 2 text 1008 controls \
+    window QUILLET 60 click 2 window "$caption" 60 input 60 caption text 2 text 1008 controls \
     shot "$(winpath "$picture")" click 2 wait-exit 15 ||
     fail "the main dialog did not come up, or did not end on \"Close\""
 e2e_log "dialog read and closed"

@@ -27,7 +27,8 @@ while read -r language locale codepage name; do
         fail "$language: cannot write the catalogue in $codepage"
     [ "$language" = japanese ] && use_japanese_fonts
     driver_in "$locale" start-with "$dialogshow" main-nt "$folder" window QUILLET 60 click 2 \
-        window "$main" 30 entries 1006 entries 1007 click 1008 dialog 1009,1010 30 click 1 ||
+        window "$main" 30 input 60 entries 1006 entries 1007 click 1008 \
+        dialog 1009,1010 30 click 1 ||
         fail "$language: the update did not start"
     expect_equal "$language: lists" "1|F:  KORVIN  CDRW-8432       |1|1.2b $name" \
         "${DRIVER_OUT[0]}|${DRIVER_OUT[1]}|${DRIVER_OUT[2]}|${DRIVER_OUT[3]}"

@@ -460,17 +460,24 @@ public:
         HWND target = CurrentWindow();
         DWORD begin = GetTickCount();
         // Enabled before and after a ping and a pause: the moment of a closing dialog is over.
+        // A handler that keeps the window's thread busy for long (a slow machine, an emulated
+        // one) answers the ping late; that is part of the wait, not a failure.
         int enabledInARow = 0;
         for (;;) {
-            if (IsWindowEnabled(target)) {
-                Ping(target);
-                if (IsWindowEnabled(target) && ++enabledInARow == 2)
+            DWORD waited = GetTickCount() - begin;
+            if (waited >= limit) {
+                Fail(L"the window took no input within " + SecondsText(limit));
+            }
+            if (!IsWindow(target)) {
+                Fail(L"the window closed while waiting for it to take input");
+            }
+            if (IsWindowEnabled(target) && Answers(target, limit - waited) &&
+                IsWindowEnabled(target)) {
+                if (++enabledInARow == 2) {
                     return;
+                }
             } else {
                 enabledInARow = 0;
-            }
-            if (GetTickCount() - begin >= limit) {
-                Fail(L"the window took no input within " + SecondsText(limit));
             }
             Sleep(kPollMilliseconds);
         }
@@ -561,6 +568,12 @@ private:
                  Quoted(WindowCaption(window)));
         }
         return control;
+    }
+
+    // Whether the window's thread handles everything sent to it so far within `limit`.
+    static bool Answers(HWND target, DWORD limit) {
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_NORMAL, limit, &result) != 0;
     }
 
     // Waits until the window's thread has handled everything sent to it so far.
