@@ -20,7 +20,8 @@ void CautionDialog::OnPaint() {
     PaintContext context(*this);
     context.SetBackgroundMode(kTransparent);
     context.SetTextColour(kNoticeRed);
-    Font font(Ui(), NoticeFont(kPoints, context.PixelsPerInchY(), Ui().UserCodePage()));
+    Font font(Ui(), NoticeFont(kPoints, context.PixelsPerInchY(), Ui().UserCodePage(),
+                               Ui().StringLanguage(IDS_CAUTION_1)));
     FontSelection selection(context, font);
     // Digits are single bytes in every code page.
     std::string mask = Ui().LoadStringResource(IDS_CAUTION_MASK);

@@ -18,7 +18,8 @@ void CompletionDialog::OnPaint() {
     PaintContext context(*this);
     context.SetBackgroundMode(kTransparent);
     context.SetTextColour(kNoticeRed);
-    Font font(Ui(), NoticeFont(kPoints, context.PixelsPerInchY(), Ui().UserCodePage()));
+    Font font(Ui(), NoticeFont(kPoints, context.PixelsPerInchY(), Ui().UserCodePage(),
+                               Ui().StringLanguage(IDS_COMPLETION_1)));
     FontSelection selection(context, font);
     for (int line = 0; line < kLineCount; ++line) {
         context.WriteText(kLineX, kLinePitch * (line + 1),

@@ -8,6 +8,9 @@ namespace {
 
 constexpr int kNormalWeight = 400;
 constexpr int kShiftJisCharSet = 128;
+constexpr int kDefaultCharSet = 1;
+constexpr LanguageId kPrimaryLanguageMask = 0x03FF;
+constexpr LanguageId kJapanese = 0x0011;
 constexpr int kPointsPerInch = 72;
 constexpr unsigned kShiftJisCodePage = 932;
 constexpr unsigned kUtf8CodePage = 65001;
@@ -28,12 +31,14 @@ const char* NoticeFace(unsigned codePage) {
 
 }  // namespace
 
-LogFont NoticeFont(int points, int pixelsPerInch, unsigned codePage) {
+LogFont NoticeFont(int points, int pixelsPerInch, unsigned codePage, LanguageId textLanguage) {
     LogFont font;
     // A negative height asks for the character height rather than the cell height.
     font.height = MultiplyDivide(points, -pixelsPerInch, kPointsPerInch);
     font.weight = kNormalWeight;
-    font.charSet = kShiftJisCharSet;
+    // Shift-JIS read the bytes of a Western text (curly quotes, accents) as Japanese characters.
+    bool japanese = (textLanguage & kPrimaryLanguageMask) == kJapanese;
+    font.charSet = japanese ? kShiftJisCharSet : kDefaultCharSet;
     font.faceName = NoticeFace(codePage);
     return font;
 }

@@ -115,6 +115,9 @@ public:
 
     // The program's resources in the user's language. A missing string is "".
     virtual std::string LoadStringResource(int id) = 0;
+    // The language of the string table that LoadStringResource reads string `id` from; 0 when
+    // there is none.
+    virtual LanguageId StringLanguage(int id) = 0;
     // The user's ANSI code page, in which every text of this interface is written.
     virtual unsigned UserCodePage() = 0;
     virtual IconHandle LoadIconResource(int id) = 0;

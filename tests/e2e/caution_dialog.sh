@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The caution dialog in each of the six languages, shown by the program's own dialog class and
-# resources (dialogshow): its caption and buttons, and each of its thirteen painted lines red or
-# black as the language's mask says; "continue" ends it with 2. In English also "Exit" (1), the
+# resources (dialogshow): its caption and buttons, each of its thirteen painted lines red or black
+# as the language's mask says, and every line showing exactly its string table's characters (a
+# reference drawn from the table's Unicode text, with the Japanese fonts installed, so that a
+# Western text read as Shift-JIS shows); "continue" ends it with 2. In English also "Exit" (1), the
 # Esc key and the close box (both 2, "continue").
 # shellcheck source=SCRIPTDIR/lib.sh
 source "$(dirname "$0")/lib.sh" "$@"
@@ -11,6 +13,7 @@ wineserver -p
 use_japanese_fonts
 
 dialogshow=$(winpath "$BUILD_BIN/dialogshow.exe")
+quillet=$(winpath "$PROGRAM_DIR/Quillet.exe")
 folder=$(winpath "$PROGRAM_DIR")
 line_x=60
 line_pitch=15
@@ -49,6 +52,7 @@ for row in "${languages[@]}"; do
     for ((i = 0; i < 13; i++)); do
         steps+=(ink "$line_x" $((i * line_pitch)) $((client_width - line_x)) "$line_pitch")
     done
+    steps+=(painted "$quillet" 103 13 "$line_x" 0 "$line_pitch" 9)
     driver_in "$locale" window QUILLET 10 "${steps[@]}" click 2 wait-exit 15 ||
         fail "$name: the caution dialog could not be read, or did not end on \"continue\""
     for ((i = 0; i < 13; i++)); do
@@ -65,8 +69,12 @@ for row in "${languages[@]}"; do
             fi
         fi
     done
+    IFS=$'\t' read -r different ink <<<"${DRIVER_OUT[13]}"
+    [ "$ink" -gt 0 ] || fail "$name: the reference lines have no ink"
+    expect_equal "$name: pixels where the lines differ from their string table's characters" \
+        0 "$different"
     expect_equal "$name: result of \"continue\"" "2" "${DRIVER_OUT[-1]}"
-    e2e_log "$name: caption, buttons, 13 lines coloured by the mask"
+    e2e_log "$name: caption, buttons, 13 lines coloured by the mask, as their table writes them"
 done
 
 # How each way of ending the dialog answers.

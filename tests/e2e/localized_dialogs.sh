@@ -2,8 +2,9 @@
 # The dialogs in each of the six languages: the real program's main dialog after its caution
 # (its labels in the language, caption and buttons in English), and through the program's own
 # dialog classes and resources (dialogshow) the start confirmation, the old-version question and
-# the completion notice, whose three painted lines are red and start at the second line; each
-# ends with the result its caller expects. The about box is the same in every language.
+# the completion notice, whose three painted lines are red, start at the second line and show
+# exactly their string table's characters; each ends with the result its caller expects. The
+# about box is the same in every language.
 # shellcheck source=SCRIPTDIR/lib.sh
 source "$(dirname "$0")/lib.sh" "$@"
 
@@ -98,6 +99,7 @@ for name in english german french italian spanish japanese; do
     for y in 0 15 30 45; do
         steps+=(ink 10 "$y" $((client_width - 10)) 15)
     done
+    steps+=(painted "$quillet" 117 3 10 15 15 10)
     driver_in "$lc" dialog 1 10 "${steps[@]}" click 1 wait-exit 15 ||
         fail "$name: the completion notice could not be read or did not end on OK"
     IFS=$'\t' read -r red dark <<<"${DRIVER_OUT[0]}"
@@ -108,6 +110,10 @@ for name in english german french italian spanish japanese; do
             fail "$name: completion line $((116 + i)) (red $red, dark $dark): expected red text only"
         fi
     done
+    IFS=$'\t' read -r different ink <<<"${DRIVER_OUT[4]}"
+    [ "$ink" -gt 0 ] || fail "$name: the reference completion lines have no ink"
+    expect_equal "$name: pixels where the completion lines differ from their string table's" \
+        0 "$different"
     expect_equal "$name: result of the completion notice" "1" "${DRIVER_OUT[-1]}"
     e2e_log "$name: main dialog, start confirmation, old-version question, completion notice"
 done

@@ -23,6 +23,8 @@ using ::testing::IsEmpty;
 
 constexpr LanguageId kJapanese = 0x0411;
 constexpr LanguageId kEnglish = 0x0409;
+constexpr int kShiftJis = 128;
+constexpr int kUsersOwn = 1;  // the system default: the character set of the user's code page
 constexpr Colour kRed = 0x0000FF;
 constexpr Colour kBlack = 0x000000;
 constexpr int kTransparentMode = 1;
@@ -33,11 +35,11 @@ struct Language {
 };
 
 // The font both painting dialogs ask for: only height, weight, character set and face set.
-LogFont PaintFont(int height) {
+LogFont PaintFont(int height, int charSet = kUsersOwn) {
     LogFont font;
     font.height = height;
     font.weight = 400;
-    font.charSet = 128;
+    font.charSet = charSet;
     font.faceName = "ＭＳ Ｐゴシック";
     return font;
 }
@@ -74,10 +76,11 @@ TEST_F(PaintedDialog, CautionPaintsThirteenLinesColouredByTheMask) {
         std::set<int> red;
         int pixelsPerInch = 96;
         int fontHeight = -12;
+        int charSet = kUsersOwn;
     };
     const Row rows[] = {
         {{"English", kEnglish}, nullptr, warnings},
-        {{"Japanese", kJapanese}, nullptr, {112, 113}},
+        {{"Japanese", kJapanese}, nullptr, {112, 113}, 96, -12, kShiftJis},
         {{"mask 0110, 120 pixels per inch", kEnglish}, "0110", {104, 105}, 120, -15},
         {{"empty mask, 144 pixels per inch", kEnglish}, "", {}, 144, -18},
         {{"mask 1, 72 pixels per inch", kEnglish}, "1", {103}, 72, -9},
@@ -105,12 +108,47 @@ TEST_F(PaintedDialog, CautionPaintsThirteenLinesColouredByTheMask) {
             SCOPED_TRACE("string " + std::to_string(id));
             EXPECT_EQ(line.x, 60);
             EXPECT_EQ(line.y, 15 * i);
-            EXPECT_EQ(line.font, PaintFont(row.fontHeight));
+            EXPECT_EQ(line.font, PaintFont(row.fontHeight, row.charSet));
             EXPECT_EQ(line.text, ui->LoadStringResource(id));
             EXPECT_FALSE(line.text.empty());
             EXPECT_EQ(line.colour, row.red.count(id) ? kRed : kBlack);
             EXPECT_EQ(line.backgroundMode, kTransparentMode);
         }
+    }
+}
+
+// Each language's notices are painted in a character set that reads its string table's texts as
+// they are meant: Shift-JIS would show the curly quotes and accents of the Western texts as
+// Japanese characters. The user's language picks the tables, a variant of it included.
+TEST_F(PaintedDialog, EachLanguageIsReadInItsOwnCharacterSet) {
+    const struct {
+        Language language;
+        int charSet;
+    } rows[] = {
+        {{"Japanese", kJapanese}, kShiftJis},
+        {{"English", kEnglish}, kUsersOwn},
+        {{"German", 0x0407}, kUsersOwn},
+        {{"French", 0x040C}, kUsersOwn},
+        {{"Italian", 0x0410}, kUsersOwn},
+        {{"Spanish", 0x0C0A}, kUsersOwn},
+        {{"English (United Kingdom)", 0x0809}, kUsersOwn},
+        {{"German (Switzerland)", 0x0807}, kUsersOwn},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.language.name);
+        Use(row.language.id);
+        CautionDialog caution(*ui);
+        const DialogRecord cautionRecord =
+            Run(caution, kIdCancel);  // a copy: the next run adds one
+        CompletionDialog completion(*ui);
+        const DialogRecord& completionRecord = Run(completion, kIdOk);
+        for (const DialogRecord* record : {&cautionRecord, &completionRecord}) {
+            ASSERT_EQ(record->paints.size(), 1u);
+            for (const PaintedText& line : record->paints[0].texts)
+                EXPECT_EQ(line.font.charSet, row.charSet) << line.text;
+        }
+        EXPECT_EQ(cautionRecord.paints[0].texts[0].font, PaintFont(-12, row.charSet));
+        EXPECT_EQ(completionRecord.paints[0].texts[0].font, PaintFont(-13, row.charSet));
     }
 }
 
@@ -128,7 +166,7 @@ TEST(NoticeFace, IsNamedInTheUsersCodePage) {
                 {1250, "MS PGothic"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.codePage);
-        EXPECT_EQ(NoticeFont(9, 96, row.codePage).faceName, row.face);
+        EXPECT_EQ(NoticeFont(9, 96, row.codePage, kJapanese).faceName, row.face);
     }
 }
 

@@ -26,6 +26,14 @@
 //                          least 0xC0, green and blue at most 0x40) and how many dark (all three
 //                          at most 0x40), as the screen shows them now; take a shot first, which
 //                          waits for the window to paint
+//   painted PROGRAM FIRST COUNT X Y PITCH POINTS
+//                          print "DIFFERENT INK" (tab-separated) for the lines a notice paints:
+//                          strings FIRST to FIRST + COUNT - 1 of PROGRAM's string table in the
+//                          user's language, read as the table holds them (Unicode) and drawn in
+//                          the notices' face POINTS high at X, Y + PITCH * i, make a reference;
+//                          DIFFERENT counts the pixels of the band right of X from Y to the last
+//                          line's end, outside the controls, where the screen and the reference
+//                          disagree about ink (red or dark), INK the reference's inked pixels
 //   select ID INDEX        select entry INDEX (from 0) of drop-down list ID as the user's choice
 //                          does, telling the dialog (CBN_SELCHANGE), and wait until the dialog
 //                          has handled it; the dialog must not open a modal window meanwhile;
@@ -63,6 +71,7 @@
 // commctrl.h needs the types of windows.h.
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cwchar>
 #include <string>
@@ -256,6 +265,13 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
     return FALSE;
 }
 
+// A copy of part of the screen: 24-bit pixels in bottom-up rows, as a BMP file stores them.
+struct ScreenPicture {
+    BITMAPINFOHEADER header = {};
+    DWORD stride = 0;
+    std::vector<BYTE> bits;
+};
+
 class Driver {
 public:
     ~Driver() {
@@ -355,12 +371,7 @@ public:
 
     void SaveWindowPicture(const std::wstring& file) {
         HWND target = CurrentWindow();
-        // Let the program finish what it is doing and paint afresh before the picture is taken.
-        Ping(target);
-        RedrawWindow(target, nullptr, nullptr,
-                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        Ping(target);
-        Sleep(kPaintSettleMilliseconds);
+        RepaintAndSettle(target);
         RECT area = {};
         GetWindowRect(target, &area);
         SaveScreenArea(area, file);
@@ -381,17 +392,64 @@ public:
         for (LONG row = 0; row < picture.header.biHeight; ++row) {
             const BYTE* pixel = picture.bits.data() + picture.stride * static_cast<DWORD>(row);
             for (LONG column = 0; column < picture.header.biWidth; ++column, pixel += 3) {
-                BYTE b = pixel[0];
-                BYTE g = pixel[1];
-                BYTE r = pixel[2];
-                if (r >= 0xC0 && g <= 0x40 && b <= 0x40) {
+                if (IsRed(pixel)) {
                     ++red;
-                } else if (r <= 0x40 && g <= 0x40 && b <= 0x40) {
+                } else if (IsDark(pixel)) {
                     ++dark;
                 }
             }
         }
         Print(std::to_wstring(red) + L"\t" + std::to_wstring(dark));
+    }
+
+    void PrintPaintedLinesDifference(const std::wstring& program, int first, int count, int x,
+                                     int y, int pitch, int points) {
+        std::vector<std::wstring> lines = StringTableLines(program, first, count);
+        HWND target = CurrentWindow();
+        RepaintAndSettle(target);
+        RECT client = {};
+        GetClientRect(target, &client);
+        int width = client.right - x;
+        int height = (pitch * count < client.bottom - y) ? pitch * count : client.bottom - y;
+        if (width <= 0 || height <= 0) {
+            Fail(L"the lines lie outside the window");
+        }
+        POINT origin = {x, y};
+        ClientToScreen(target, &origin);
+        ScreenPicture screen =
+            CopyScreen(RECT{origin.x, origin.y, origin.x + width, origin.y + height});
+        ScreenPicture reference =
+            DrawLines(lines, width, height, pitch, points, MostCommonColour(screen));
+        // The controls (the buttons below the lines) are not painted lines.
+        std::vector<RECT> controls;
+        for (HWND child = GetWindow(target, GW_CHILD); child;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+            RECT area = {};
+            if (IsWindowVisible(child) && GetWindowRect(child, &area)) {
+                MapWindowPoints(HWND_DESKTOP, target, reinterpret_cast<POINT*>(&area), 2);
+                controls.push_back(area);
+            }
+        }
+        unsigned long different = 0;
+        unsigned long ink = 0;
+        for (LONG row = 0; row < screen.header.biHeight; ++row) {
+            // Bottom-up rows: the last row of the picture is the band's first.
+            LONG clientY = y + screen.header.biHeight - 1 - row;
+            const BYTE* shown = screen.bits.data() + screen.stride * static_cast<DWORD>(row);
+            const BYTE* meant = reference.bits.data() + reference.stride * static_cast<DWORD>(row);
+            for (LONG column = 0; column < screen.header.biWidth; ++column) {
+                POINT point = {x + column, clientY};
+                if (std::any_of(controls.begin(), controls.end(),
+                                [point](const RECT& area) { return PtInRect(&area, point); })) {
+                    continue;
+                }
+                bool shownInk = IsRed(shown + column * 3) || IsDark(shown + column * 3);
+                bool meantInk = IsDark(meant + column * 3);
+                ink += meantInk;
+                different += shownInk != meantInk;
+            }
+        }
+        Print(std::to_wstring(different) + L"\t" + std::to_wstring(ink));
     }
 
     void Select(int id, int index) {
@@ -576,6 +634,128 @@ private:
         return SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_NORMAL, limit, &result) != 0;
     }
 
+    // Red text of the notices: red at least 0xC0, green and blue at most 0x40.
+    static bool IsRed(const BYTE* bgr) {
+        return bgr[2] >= 0xC0 && bgr[1] <= 0x40 && bgr[0] <= 0x40;
+    }
+
+    // Dark (black) text: all three at most 0x40.
+    static bool IsDark(const BYTE* bgr) {
+        return bgr[2] <= 0x40 && bgr[1] <= 0x40 && bgr[0] <= 0x40;
+    }
+
+    // Lets the program finish what it is doing and paint afresh, and the picture reach the screen.
+    static void RepaintAndSettle(HWND target) {
+        Ping(target);
+        RedrawWindow(target, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Ping(target);
+        Sleep(kPaintSettleMilliseconds);
+    }
+
+    // Strings FIRST.. of PROGRAM's string table as the system's lookup picks them for the user.
+    static std::vector<std::wstring> StringTableLines(const std::wstring& program, int first,
+                                                      int count) {
+        HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        if (!module) {
+            Fail(L"cannot read the resources of " + Quoted(program));
+        }
+        std::vector<std::wstring> lines;
+        for (int id = first; id < first + count; ++id) {
+            wchar_t text[1024] = {};
+            int length = LoadStringW(module, static_cast<UINT>(id), text, 1024);
+            lines.emplace_back(text, static_cast<size_t>(length > 0 ? length : 0));
+        }
+        FreeLibrary(module);
+        return lines;
+    }
+
+    static COLORREF MostCommonColour(const ScreenPicture& picture) {
+        std::vector<std::pair<COLORREF, unsigned long>> counts;
+        for (LONG row = 0; row < picture.header.biHeight; ++row) {
+            const BYTE* pixel = picture.bits.data() + picture.stride * static_cast<DWORD>(row);
+            for (LONG column = 0; column < picture.header.biWidth; ++column, pixel += 3) {
+                COLORREF colour = RGB(pixel[2], pixel[1], pixel[0]);
+                auto found = std::find_if(counts.begin(), counts.end(),
+                                          [colour](const auto& c) { return c.first == colour; });
+                if (found == counts.end()) {
+                    counts.emplace_back(colour, 1);
+                } else {
+                    ++found->second;
+                }
+            }
+        }
+        auto most =
+            std::max_element(counts.begin(), counts.end(),
+                             [](const auto& a, const auto& b) { return a.second < b.second; });
+        return most == counts.end() ? RGB(0xFF, 0xFF, 0xFF) : most->first;
+    }
+
+    // The lines in black over `background`, in the notices' face ("ＭＳ Ｐゴシック") and the
+    // system's default character set, from Unicode: no code page stands between table and glyph.
+    static ScreenPicture DrawLines(const std::vector<std::wstring>& lines, int width, int height,
+                                   int pitch, int points, COLORREF background) {
+        ScreenPicture picture;
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 24;
+        info.bmiHeader.biCompression = BI_RGB;
+        picture.header = info.bmiHeader;
+        picture.stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        LOGFONTW description = {};
+        description.lfHeight = -MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), 72);
+        description.lfWeight = FW_NORMAL;
+        description.lfCharSet = DEFAULT_CHARSET;
+        wcscpy(description.lfFaceName, L"\xFF2D\xFF33 \xFF30\x30B4\x30B7\x30C3\x30AF");
+        HFONT font = CreateFontIndirectW(&description);
+        bool drawn = false;
+        if (memory && bitmap && font) {
+            HGDIOBJ previousBitmap = SelectObject(memory, bitmap);
+            HGDIOBJ previousFont = SelectObject(memory, font);
+            HBRUSH fill = CreateSolidBrush(background);
+            RECT all = {0, 0, width, height};
+            FillRect(memory, &all, fill);
+            DeleteObject(fill);
+            SetBkMode(memory, TRANSPARENT);
+            SetTextColor(memory, RGB(0, 0, 0));
+            drawn = true;
+            for (size_t i = 0; i < lines.size(); ++i) {
+                drawn = TextOutW(memory, 0, pitch * static_cast<int>(i), lines[i].c_str(),
+                                 static_cast<int>(lines[i].size())) &&
+                        drawn;
+            }
+            GdiFlush();
+            SelectObject(memory, previousFont);
+            SelectObject(memory, previousBitmap);
+        }
+        if (drawn) {
+            const BYTE* first = static_cast<const BYTE*>(bits);
+            picture.bits.assign(first, first + picture.stride * static_cast<DWORD>(height));
+        }
+        if (font) {
+            DeleteObject(font);
+        }
+        if (bitmap) {
+            DeleteObject(bitmap);
+        }
+        if (memory) {
+            DeleteDC(memory);
+        }
+        ReleaseDC(nullptr, screen);
+        if (!drawn) {
+            Fail(L"cannot draw the reference lines");
+        }
+        return picture;
+    }
+
     // Waits until the window's thread has handled everything sent to it so far.
     static void Ping(HWND target) {
         DWORD_PTR result = 0;
@@ -614,13 +794,6 @@ private:
         text.resize(copied < length ? copied : length);
         return text;
     }
-
-    // A copy of part of the screen: 24-bit pixels in bottom-up rows, as a BMP file stores them.
-    struct ScreenPicture {
-        BITMAPINFOHEADER header = {};
-        DWORD stride = 0;
-        std::vector<BYTE> bits;
-    };
 
     static ScreenPicture CopyScreen(RECT area) {
         area.left = area.left > 0 ? area.left : 0;
@@ -757,6 +930,15 @@ int wmain(int argc, wchar_t** argv) {
             int y = ParseNumber(arguments.Take(step));
             int width = ParseNumber(arguments.Take(step));
             driver.PrintInk(x, y, width, ParseNumber(arguments.Take(step)));
+        } else if (step == L"painted") {
+            std::wstring program = arguments.Take(step);
+            int first = ParseId(arguments.Take(step));
+            int count = ParseNumber(arguments.Take(step));
+            int x = ParseNumber(arguments.Take(step));
+            int y = ParseNumber(arguments.Take(step));
+            int pitch = ParseNumber(arguments.Take(step));
+            driver.PrintPaintedLinesDifference(program, first, count, x, y, pitch,
+                                               ParseNumber(arguments.Take(step)));
         } else if (step == L"select") {
             int id = ParseId(arguments.Take(step));
             driver.Select(id, ParseIndex(arguments.Take(step)));

@@ -708,6 +708,14 @@ std::string HeadlessUserInterface::LoadStringResource(int id) {
     return resources_.FindString(id, language_).value_or(std::string());
 }
 
+LanguageId HeadlessUserInterface::StringLanguage(int id) {
+    if (id < 0 || id > 0xFFFF)
+        return 0;
+    const ResourceEntry* block =
+        resources_.FindForLanguage(kRtString, static_cast<std::uint16_t>(id / 16 + 1), language_);
+    return block ? block->language : 0;
+}
+
 IconHandle HeadlessUserInterface::LoadIconResource(int id) {
     if (id < 0 || id > 0xFFFF ||
         resources_.Languages(kRtGroupIcon, static_cast<std::uint16_t>(id)).empty())

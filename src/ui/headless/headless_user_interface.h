@@ -175,6 +175,7 @@ public:
     GdiHandle CreateFontObject(const LogFont& font) override;
     bool DeleteObject(GdiHandle object) override;
     std::string LoadStringResource(int id) override;
+    LanguageId StringLanguage(int id) override;
     unsigned UserCodePage() override { return kUtf8CodePage; }
     static constexpr unsigned kUtf8CodePage = 65001;
     IconHandle LoadIconResource(int id) override;

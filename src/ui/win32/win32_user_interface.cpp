@@ -340,6 +340,41 @@ std::string Win32UserInterface::LoadStringResource(int id) {
     }
 }
 
+namespace {
+
+// What StringLanguage looks for: the block the system's own lookup picked, and its language.
+struct StringBlockSearch {
+    HRSRC picked;
+    LPCSTR block;
+    LanguageId language;
+};
+
+BOOL CALLBACK MatchStringBlock(HMODULE module, LPCSTR type, LPCSTR name, WORD language,
+                               LONG_PTR parameter) {
+    auto* search = reinterpret_cast<StringBlockSearch*>(parameter);
+    if (::FindResourceExA(module, type, name, language) != search->picked)
+        return TRUE;
+    search->language = language;
+    return FALSE;
+}
+
+}  // namespace
+
+LanguageId Win32UserInterface::StringLanguage(int id) {
+    if (id < 0 || id > 0xFFFF)
+        return 0;
+    // LoadStringA reads the block the plain lookup finds in the user's language; the system
+    // names no language for it, so it is the one of the block's languages that gives that block.
+    HMODULE module = static_cast<HMODULE>(module_);
+    StringBlockSearch search = {nullptr, MAKEINTRESOURCEA(id / 16 + 1), 0};
+    search.picked = ::FindResourceA(module, search.block, RT_STRING);
+    if (!search.picked)
+        return 0;
+    ::EnumResourceLanguagesA(module, RT_STRING, search.block, MatchStringBlock,
+                             reinterpret_cast<LONG_PTR>(&search));
+    return search.language;
+}
+
 IconHandle Win32UserInterface::LoadIconResource(int id) {
     return reinterpret_cast<IconHandle>(
         ::LoadIconA(static_cast<HINSTANCE>(module_), MAKEINTRESOURCEA(id)));

@@ -37,6 +37,7 @@ public:
     GdiHandle CreateFontObject(const LogFont& font) override;
     bool DeleteObject(GdiHandle object) override;
     std::string LoadStringResource(int id) override;
+    LanguageId StringLanguage(int id) override;
     unsigned UserCodePage() override;
     IconHandle LoadIconResource(int id) override;
     PixelSize SystemIconSize() override;
