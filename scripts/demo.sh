@@ -52,11 +52,15 @@ fonts=$demo/japanese-fonts.reg
 "$QUILLET_WINESERVER" -w
 
 if [ -n "${DISPLAY:-}" ]; then
+    # The display's own window manager frames the window; no Wine desktop from a walk before.
+    "$QUILLET_WINE" reg delete 'HKCU\Software\Wine\Explorer' /v Desktop /f >/dev/null 2>&1 || true
     echo "demo: starting Quillet in $folder (drive journals: Drive<n>.LOG there)"
     cd "$folder" && exec "$QUILLET_WINE" Quillet.exe
 fi
 
-# No display: a scripted walk under Xvfb.
+# No display: a scripted walk under Xvfb, in a Wine desktop that gives the windows their frames.
+wine_virtual_desktop 1024x768 || { echo "demo: cannot set up Wine's desktop" >&2; exit 1; }
+"$QUILLET_WINESERVER" -w
 xvfb-run -a -s "-screen 0 1024x768x24" \
     scripts/demo/walk.sh "$winbuild/bin/uidriver.exe" "$folder" "$artefacts"
 "$QUILLET_WINESERVER" -k >/dev/null 2>&1 || true

@@ -85,8 +85,8 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/quillet-wine.XXXXXX")
 export QUILLET_WINEPREFIX_TEMPLATE=$WINEPREFIX
-export QUILLET_ARTIFACTS=${QUILLET_ARTIFACTS:-$build/artifacts}
-mkdir -p "$QUILLET_ARTIFACTS"
+export QUILLET_ARTEFACTS=${QUILLET_ARTEFACTS:-$build/artefacts}
+mkdir -p "$QUILLET_ARTEFACTS"
 wine_prefix=$WINEPREFIX
 "$QUILLET_WINE" wineboot -i >/dev/null 2>&1
 "$QUILLET_WINESERVER" -w
@@ -121,5 +121,5 @@ if [ "$guest" = 1 ]; then
     [ "$guest_rc" = 0 ] || guest_result="FAILED: $guest_result"
     echo "windows (i686 under 32-bit Wine in a QEMU guest, $(cat "$build/guest32/accel" 2>/dev/null)): $guest_result"
 fi
-echo "artefacts: $QUILLET_ARTIFACTS"
+echo "artefacts: $QUILLET_ARTEFACTS"
 exit "$guest_rc"

@@ -22,3 +22,19 @@ QUILLET_WINESERVER=/usr/lib/wine/wineserver
 QUILLET_WINE_TOOLCHAIN=cmake/mingw-$QUILLET_WINE_ARCH.cmake
 export QUILLET_WINE_ARCH QUILLET_WINE QUILLET_WINESERVER QUILLET_WINE_TOOLCHAIN
 export WINELOADER=$QUILLET_WINE
+
+# Gives the windows of Wine's programs their own caption and frame, drawn as Windows draws them,
+# on a display without a window manager (Xvfb): every program of the prefix then runs in a Wine
+# desktop of SIZE (such as 1024x768; the display's own size keeps screen positions as they are).
+# Debian's Wine lists its own Marlett font nowhere, so the caption's buttons would show the
+# letters that stand for them ("0 1 r"); the prefix's font folder gets a copy.
+wine_virtual_desktop() {  # size
+    local marlett=/usr/share/wine/fonts/marlett.ttf fonts=${WINEPREFIX:-$HOME/.wine}/drive_c/windows/Fonts
+    if [ -f "$marlett" ] && [ -d "$fonts" ]; then
+        cp "$marlett" "$fonts/" || return 1
+    fi
+    "$QUILLET_WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$1" /f \
+        </dev/null >/dev/null 2>&1 &&
+        "$QUILLET_WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f \
+            </dev/null >/dev/null 2>&1
+}

@@ -113,7 +113,7 @@ truncate -s $(((section_length + 2047) / 2048 * 2048)) "$expected_image"
 cmp -s "$expected_image" "$PROGRAM_DIR/Drive0.IMG" ||
     fail "the drive did not receive the MTX5160E section, padded"
 expect_equal "WRITE BUFFER commands to the CDRW-8432" "" "$(journal 1 3B)"
-cp "$PROGRAM_DIR"/Drive*.LOG "$ARTIFACTS/"
+cp "$PROGRAM_DIR"/Drive*.LOG "$ARTEFACTS/"
 e2e_log "update: $(journal 0 3B | wc -l) WRITE BUFFER commands, image received"
 
 # 2. A disc in the drive: the message, the tray opened (START STOP UNIT eject), nothing written.

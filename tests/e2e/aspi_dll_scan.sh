@@ -126,5 +126,5 @@ done
 [ ! -e "$PROGRAM_DIR/Drive0.IMG" ] || fail "a drive that took no download has an image"
 e2e_log "download written to Drive4.IMG"
 
-cp "$PROGRAM_DIR"/*.LOG "$ARTIFACTS/"
+cp "$PROGRAM_DIR"/*.LOG "$ARTEFACTS/"
 e2e_log "passed"

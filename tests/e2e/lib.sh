@@ -5,10 +5,11 @@
 #     source "$(dirname "$0")/lib.sh" "$@"
 #
 # Afterwards it runs under a display (a virtual one when DISPLAY is unset) with its own Wine prefix
-# (a copy of $QUILLET_WINEPREFIX_TEMPLATE, else a new one) and has:
+# (a copy of $QUILLET_WINEPREFIX_TEMPLATE, else a new one) whose programs run in a Wine desktop of
+# 1024 x 768 pixels, where windows have their caption and frame, and has:
 #   PROGRAM_DIR   a fresh folder holding Quillet.exe; the program's current directory, where
 #                 configuration files, images and a DLL go beside it
-#   ARTIFACTS     $QUILLET_ARTIFACTS/<test name>/ (pictures, logs), emptied first
+#   ARTEFACTS     $QUILLET_ARTEFACTS/<test name>/ (pictures, logs), emptied first
 #   E2E_TMP       a scratch folder, removed at the end with the prefix
 #   UIDRIVER      the driver program (Unix path)
 #   BUILD_BIN     the folder Quillet.exe was built into, which also holds dialogshow.exe
@@ -42,7 +43,7 @@ UIDRIVER=$(realpath "$2")
 BUILD_BIN=$(dirname "$(realpath "$1")")
 E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/quillet-e2e-$E2E_TEST.XXXXXX")
 PROGRAM_DIR=$E2E_TMP/program
-ARTIFACTS=${QUILLET_ARTIFACTS:-${TMPDIR:-/tmp}/quillet-artifacts}/$E2E_TEST
+ARTEFACTS=${QUILLET_ARTEFACTS:-${TMPDIR:-/tmp}/quillet-artefacts}/$E2E_TEST
 
 export WINEPREFIX=$E2E_TMP/prefix
 export WINEDEBUG=-all
@@ -151,14 +152,14 @@ use_simulated_aspi() {
     export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;wnaspi32=n"
 }
 
-# Converts a BMP taken by the driver into ARTIFACTS/<name>.png.
+# Converts a BMP taken by the driver into ARTEFACTS/<name>.png.
 keep_picture() {  # bmp name
     [ -s "$1" ] || fail "no picture was saved at $1"
-    convert "$1" "$ARTIFACTS/$2.png" || fail "cannot convert $1 into PNG"
+    convert "$1" "$ARTEFACTS/$2.png" || fail "cannot convert $1 into PNG"
 }
 
-rm -rf "$ARTIFACTS"
-mkdir -p "$ARTIFACTS" "$PROGRAM_DIR"
+rm -rf "$ARTEFACTS"
+mkdir -p "$ARTEFACTS" "$PROGRAM_DIR"
 cp "$1" "$PROGRAM_DIR/Quillet.exe"
 
 if [ -n "${QUILLET_WINEPREFIX_TEMPLATE:-}" ]; then
@@ -169,3 +170,7 @@ else
     "$QUILLET_WINESERVER" -w
     e2e_log "new Wine prefix made"
 fi
+# Windows with their caption and frame, in pictures as a user sees them. The server that wrote
+# the setting ends first, so that a test may start one of its own (wineserver -p).
+wine_virtual_desktop 1024x768 || fail "cannot set up Wine's desktop"
+"$QUILLET_WINESERVER" -w

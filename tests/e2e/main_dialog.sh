@@ -74,4 +74,4 @@ for i in "${!expected_controls[@]}"; do
     expect_equal "$row: text" "$text" "$got_text"
 done
 
-e2e_log "passed: caption, ${#expected_controls[@]} controls, picture $ARTIFACTS/main_dialog.png"
+e2e_log "passed: caption, ${#expected_controls[@]} controls, picture $ARTEFACTS/main_dialog.png"

@@ -103,5 +103,5 @@ closing=$(grep -cE '^[0-9]+ 3B 05 .* none 0 GOOD$' "$PROGRAM_DIR/Drive0.LOG" || 
 expect_equal "closing WRITE BUFFER commands (downloads) to the MTX5160E" "1" "$closing"
 expect_equal "WRITE BUFFER commands to the CDRW-8432" "0" \
     "$(cat "$PROGRAM_DIR/Drive1.LOG" 2>/dev/null | grep -cE '^[0-9]+ 3B ' || true)"
-cp "$PROGRAM_DIR"/Drive*.LOG "$ARTIFACTS/"
+cp "$PROGRAM_DIR"/Drive*.LOG "$ARTEFACTS/"
 e2e_log "passed: one download, dialogs centred, window answering throughout"

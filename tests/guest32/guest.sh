@@ -39,8 +39,8 @@ elapsed "$("$QUILLET_WINE" --version) on $(uname -r), $(nproc) processors"
 # of the default one (no 64-bit system folder) and the product is 32-bit anyway. Making it takes
 # minutes under emulation, so the first run keeps it in the build folder for this Wine version.
 export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX=/tmp/wineprefix
-export QUILLET_WINEPREFIX_TEMPLATE=$WINEPREFIX QUILLET_ARTIFACTS=$quillet_build/artifacts/guest32
-mkdir -p "$QUILLET_ARTIFACTS"
+export QUILLET_WINEPREFIX_TEMPLATE=$WINEPREFIX QUILLET_ARTEFACTS=$quillet_build/artefacts/guest32
+mkdir -p "$QUILLET_ARTEFACTS"
 kept=$out/wineprefix-win32-$("$QUILLET_WINE" --version | tr -c 'A-Za-z0-9.\n-' _).tar
 if [ "${quillet_wine:-1}" = 0 ]; then
     elapsed "no Wine prefix: the tests run no Windows program"
