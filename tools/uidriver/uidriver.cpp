@@ -695,65 +695,37 @@ private:
     // system's default character set, from Unicode: no code page stands between table and glyph.
     static ScreenPicture DrawLines(const std::vector<std::wstring>& lines, int width, int height,
                                    int pitch, int points, COLORREF background) {
-        ScreenPicture picture;
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 24;
-        info.bmiHeader.biCompression = BI_RGB;
-        picture.header = info.bmiHeader;
-        picture.stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        LOGFONTW description = {};
-        description.lfHeight = -MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), 72);
-        description.lfWeight = FW_NORMAL;
-        description.lfCharSet = DEFAULT_CHARSET;
-        wcscpy(description.lfFaceName, L"\xFF2D\xFF33 \xFF30\x30B4\x30B7\x30C3\x30AF");
-        HFONT font = CreateFontIndirectW(&description);
-        bool drawn = false;
-        if (memory && bitmap && font) {
-            HGDIOBJ previousBitmap = SelectObject(memory, bitmap);
-            HGDIOBJ previousFont = SelectObject(memory, font);
-            HBRUSH fill = CreateSolidBrush(background);
-            RECT all = {0, 0, width, height};
-            FillRect(memory, &all, fill);
-            DeleteObject(fill);
-            SetBkMode(memory, TRANSPARENT);
-            SetTextColor(memory, RGB(0, 0, 0));
-            drawn = true;
-            for (size_t i = 0; i < lines.size(); ++i) {
-                drawn = TextOutW(memory, 0, pitch * static_cast<int>(i), lines[i].c_str(),
-                                 static_cast<int>(lines[i].size())) &&
-                        drawn;
-            }
-            GdiFlush();
-            SelectObject(memory, previousFont);
-            SelectObject(memory, previousBitmap);
-        }
-        if (drawn) {
-            const BYTE* first = static_cast<const BYTE*>(bits);
-            picture.bits.assign(first, first + picture.stride * static_cast<DWORD>(height));
-        }
-        if (font) {
-            DeleteObject(font);
-        }
-        if (bitmap) {
-            DeleteObject(bitmap);
-        }
-        if (memory) {
-            DeleteDC(memory);
-        }
-        ReleaseDC(nullptr, screen);
-        if (!drawn) {
-            Fail(L"cannot draw the reference lines");
-        }
-        return picture;
+        return Paint(
+            width, height, L"cannot draw the reference lines", [&](HDC memory, HDC screen) {
+                LOGFONTW description = {};
+                description.lfHeight = -MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), 72);
+                description.lfWeight = FW_NORMAL;
+                description.lfCharSet = DEFAULT_CHARSET;
+                wcscpy(description.lfFaceName, L"\xFF2D\xFF33 \xFF30\x30B4\x30B7\x30C3\x30AF");
+                HFONT font = CreateFontIndirectW(&description);
+                HBRUSH fill = CreateSolidBrush(background);
+                bool drawn = font && fill;
+                if (drawn) {
+                    HGDIOBJ previous = SelectObject(memory, font);
+                    RECT all = {0, 0, width, height};
+                    FillRect(memory, &all, fill);
+                    SetBkMode(memory, TRANSPARENT);
+                    SetTextColor(memory, RGB(0, 0, 0));
+                    for (size_t i = 0; i < lines.size(); ++i) {
+                        drawn = TextOutW(memory, 0, pitch * static_cast<int>(i), lines[i].c_str(),
+                                         static_cast<int>(lines[i].size())) &&
+                                drawn;
+                    }
+                    SelectObject(memory, previous);
+                }
+                if (fill) {
+                    DeleteObject(fill);
+                }
+                if (font) {
+                    DeleteObject(font);
+                }
+                return drawn;
+            });
     }
 
     // Waits until the window's thread has handled everything sent to it so far.
@@ -803,7 +775,16 @@ private:
         if (width <= 0 || height <= 0) {
             Fail(L"nothing to take a picture of");
         }
+        return Paint(width, height, L"cannot copy the screen", [&](HDC memory, HDC screen) {
+            return BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) !=
+                   FALSE;
+        });
+    }
 
+    // A picture of WIDTH x HEIGHT that `draw` makes in a memory device over the screen's;
+    // fails with `failure` when it cannot.
+    template <typename Draw>
+    static ScreenPicture Paint(int width, int height, const wchar_t* failure, Draw draw) {
         ScreenPicture picture;
         BITMAPINFO info = {};
         info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -819,14 +800,14 @@ private:
         HDC memory = CreateCompatibleDC(screen);
         void* bits = nullptr;
         HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        bool copied = false;
+        bool drawn = false;
         if (memory && bitmap) {
             HGDIOBJ previous = SelectObject(memory, bitmap);
-            copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+            drawn = draw(memory, screen);
             SelectObject(memory, previous);
             GdiFlush();
         }
-        if (copied) {
+        if (drawn) {
             const BYTE* first = static_cast<const BYTE*>(bits);
             picture.bits.assign(first, first + picture.stride * static_cast<DWORD>(height));
         }
@@ -837,8 +818,8 @@ private:
             DeleteDC(memory);
         }
         ReleaseDC(nullptr, screen);
-        if (!copied) {
-            Fail(L"cannot copy the screen");
+        if (!drawn) {
+            Fail(failure);
         }
         return picture;
     }
