@@ -115,23 +115,14 @@ void AspiTransport::ScanAdapters() {
                 drive.address.hostAdapter = adapter;
                 drive.address.target = target;
                 drive.address.lun = lun;
-                if (IdentifyAt(drive.address, window, &drive.identity) == kPeripheralCdDvd &&
+                if (commands_.IdentifyDrive(drive.address, window, &drive.identity) ==
+                        kPeripheralCdDvd &&
                     drives_.size() < static_cast<size_t>(kMaxDrives)) {
                     drives_.push_back(drive);
                 }
             }
         }
     }
-}
-
-int AspiTransport::IdentifyAt(const DriveAddress& address, uint8_t* window,
-                              DriveIdentity* identity) {
-    ScsiRequest request;
-    if (!commands_.Inquiry(address, window, &request))
-        return -1;
-    if (request.requestStatus != kRequestCompleted)
-        return 0;
-    return IdentifyAspiInquiry(window, kAspiInquiryLength, identity);
 }
 
 DriveAddress AspiTransport::Address(int index) const {
@@ -197,7 +188,7 @@ bool AspiTransport::Execute(const DriveAddress& address, ScsiRequest& request) {
 }
 
 bool AspiTransport::IsLent(const SrbExecScsiCommand& block) const {
-    return &block == &lent_->testUnitReadyBlock || &block == &lent_->writeBufferBlock;
+    return &block == &lent_->writeBufferBlock;
 }
 
 bool AspiTransport::ExecuteBlock(SrbExecScsiCommand& block, Completion completion) {

@@ -1,6 +1,6 @@
 // The ASPI transport of the Windows 9x family: loads the ASPI library, searches its host adapters
 // for the maker's drives, keeps the table of found drives, and executes requests with an event or
-// by polling. It lends its library, transfer buffer and two request blocks to the download.
+// by polling. It lends its transfer buffer and WRITE BUFFER request block to the download.
 #pragma once
 
 #include <cstddef>
@@ -77,20 +77,14 @@ public:
     bool WaitUntilReady(const DriveAddress& address);
     bool ReadFirmwareTag(const DriveAddress& address, std::string* tag);
     void ReportScsiStatus(const SrbExecScsiCommand& block);
-    // The download judges a WRITE BUFFER by request and host adapter status alone.
-    bool IgnoresTargetStatus() const { return true; }
 
-    // Lent to the download: the library's entry point, the transfer buffer and two request blocks
-    // (one for TEST UNIT READY, one for WRITE BUFFER).
-    AspiLibrary& Library() { return library_; }
+    // Lent to the download: the transfer buffer and the WRITE BUFFER request block.
     uint8_t* TransferBuffer() { return lent_->transferBuffer; }
-    SrbExecScsiCommand& TestUnitReadyBlock() { return lent_->testUnitReadyBlock; }
     SrbExecScsiCommand& WriteBufferBlock() { return lent_->writeBufferBlock; }
 
 private:
     struct PendingRequest;
     struct LentMemory {
-        SrbExecScsiCommand testUnitReadyBlock{};
         SrbExecScsiCommand writeBufferBlock{};
         uint8_t transferBuffer[kTransferBufferSize] = {};
     };
@@ -102,7 +96,6 @@ private:
     Ending WaitForEvent(SrbExecScsiCommand& block);
     Ending Poll(SrbExecScsiCommand& block, uint32_t periodMs);
     void Abort(SrbExecScsiCommand& block);
-    int IdentifyAt(const DriveAddress& address, uint8_t* window, DriveIdentity* identity);
 
     AspiLibrary& library_;
     EventService& events_;

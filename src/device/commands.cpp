@@ -88,11 +88,7 @@ ScsiRequest TestUnitReadyRequest(TransportKind kind) {
 }
 
 ScsiRequest StartStopUnitRequest(TransportKind kind, StartStopMode mode) {
-    uint8_t action = 0x00;
-    if (mode == StartStopMode::Load)
-        action = kStartStopLoad;
-    if (mode == StartStopMode::Eject)
-        action = kStartStopEject;
+    uint8_t action = mode == StartStopMode::Load ? kStartStopLoad : kStartStopEject;
     ScsiRequest request = NewRequest(kind, {kOpStartStopUnit, 0, 0, 0, action, 0});
     request.direction = NoDataDirection(kind);
     request.completion = Completion::PollSleeping;
@@ -222,8 +218,8 @@ bool AspiCommands::WaitUntilReady(const DriveAddress& address) {
     return false;
 }
 
-int AspiCommands::IdentifyDrive(const DriveAddress& address, DriveIdentity* identity) {
-    uint8_t buffer[kAspiInquiryLength];
+int AspiCommands::IdentifyDrive(const DriveAddress& address, uint8_t* buffer,
+                                DriveIdentity* identity) {
     ScsiRequest request;
     if (!Inquiry(address, buffer, &request))
         return -1;

@@ -14,7 +14,7 @@ namespace quillet {
 
 enum class TransportKind : uint8_t { Aspi, PassThrough };
 
-enum class StartStopMode : uint8_t { Eject, Load, Neither };
+enum class StartStopMode : uint8_t { Eject, Load };
 
 constexpr uint32_t kTagOffset = 0x8004;  // where the drive keeps its firmware tag
 constexpr uint32_t kTagLength = 8;
@@ -64,7 +64,9 @@ public:
     bool ReadFirmwareTag(const DriveAddress& address, std::string* tag);
     bool WaitUntilReady(const DriveAddress& address);
     // -1 not carried out or another vendor, 0 request failed, else the peripheral device type.
-    int IdentifyDrive(const DriveAddress& address, DriveIdentity* identity);
+    // `buffer` (kAspiInquiryLength bytes) takes the INQUIRY data; it must outlive a request
+    // the library may still complete after it was given up.
+    int IdentifyDrive(const DriveAddress& address, uint8_t* buffer, DriveIdentity* identity);
 
 private:
     ScsiTransport& transport_;

@@ -14,7 +14,7 @@ namespace quillet {
 
 class RequestKeep {
 public:
-    // At most this many bytes are kept: a download's lent blocks and transfer buffer take 32 KiB,
+    // At most this many bytes are kept: a download's lent block and transfer buffer take 32 KiB,
     // a command's block and data a few hundred bytes. A transport sends nothing it could not hand
     // over here if it had to give it up.
     static constexpr std::size_t kMaxBytes = 256 * 1024;

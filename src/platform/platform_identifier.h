@@ -27,21 +27,16 @@ public:
     uint32_t PlatformId() override;
 };
 
-// A fixed answer that a test sets, counting how often it was asked.
+// A fixed answer that a test sets.
 class FixedPlatformIdentifier : public PlatformIdentifier {
 public:
     explicit FixedPlatformIdentifier(uint32_t id) : id_(id) {}
 
-    uint32_t PlatformId() override {
-        ++queries_;
-        return id_;
-    }
+    uint32_t PlatformId() override { return id_; }
     void Set(uint32_t id) { id_ = id; }
-    int Queries() const { return queries_; }
 
 private:
     uint32_t id_;
-    int queries_ = 0;
 };
 
 }  // namespace quillet

@@ -1,8 +1,7 @@
-// A message box that shows nothing: it records every box and answers from a queue the test fills,
-// OK when the queue is empty. Used by the tests and by the headless user interface.
+// A message box that shows nothing: it records every box and answers OK, as every box the program
+// shows has that one button. Used by the tests and by the headless user interface.
 #pragma once
 
-#include <deque>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,15 +27,8 @@ public:
                        bool taskModal, WindowHandle owner) override {
         shown_.push_back(
             Shown{text, caption.empty() ? applicationTitle_ : caption, icon, taskModal, owner});
-        if (answers_.empty())
-            return MessageButton::Ok;
-        MessageButton answer = answers_.front();
-        answers_.pop_front();
-        return answer;
+        return MessageButton::Ok;
     }
-
-    // The answer for the next box not yet shown.
-    void QueueAnswer(MessageButton answer) { answers_.push_back(answer); }
 
     const std::vector<Shown>& Boxes() const { return shown_; }
     std::vector<std::string> Texts() const {
@@ -46,12 +38,10 @@ public:
         return texts;
     }
     void Clear() { shown_.clear(); }
-    const std::string& ApplicationTitle() const { return applicationTitle_; }
 
 private:
     std::string applicationTitle_;
     std::vector<Shown> shown_;
-    std::deque<MessageButton> answers_;
 };
 
 }  // namespace quillet

@@ -85,8 +85,6 @@ public:
 
     DataExchange(Dialog& dialog, Direction direction) : dialog_(dialog), direction_(direction) {}
 
-    bool SaveAndValidate() const { return direction_ == Direction::Save; }
-
     // Binds `control` to the dialog's control `id` (in every direction).
     void BindControl(int id, ControlWindow& control);
     // The window text of control `id`.
@@ -128,7 +126,6 @@ public:
     // refuses every other command and every close request, the end of the session included.
     bool HandleMessage(unsigned message, MessageWParam wParam, MessageLParam lParam,
                        MessageResult& result) noexcept;
-    bool IsBusy() const { return busy_ > 0; }
 
 protected:
     // The framework's handlers. OnInitDialog binds the control wrappers of DoDataExchange and

@@ -38,9 +38,10 @@ void SendWriteBuffer(AspiTransport& transport, SrbExecScsiCommand& block, uint32
     transport.ExecuteBlock(block, Completion::PollBusy);
 }
 
-bool Succeeded(AspiTransport& transport, const SrbExecScsiCommand& block) {
-    return block.SRB_Status == kRequestCompleted && block.SRB_HaStat == kHostOk &&
-           (transport.IgnoresTargetStatus() || block.SRB_TargStat == kStatusGood);
+// The drive's own status plays no part: a WRITE BUFFER is judged by request and host adapter
+// status alone.
+bool Succeeded(const SrbExecScsiCommand& block) {
+    return block.SRB_Status == kRequestCompleted && block.SRB_HaStat == kHostOk;
 }
 
 }  // namespace
@@ -132,7 +133,7 @@ int FirmwareDownload::AspiSteps(AspiTransport& transport, const DriveAddress& ad
             next = reader.ReadNext(halves[1 - half]);
         ++position;
         progress.SetPos(static_cast<uint16_t>(position));
-        if (!Succeeded(transport, block)) {
+        if (!Succeeded(block)) {
             transport.ReportScsiStatus(block);
             return 0;
         }
@@ -148,7 +149,7 @@ int FirmwareDownload::AspiSteps(AspiTransport& transport, const DriveAddress& ad
     }
 
     SendWriteBuffer(transport, block, offset, nullptr, 0);
-    if (!Succeeded(transport, block)) {
+    if (!Succeeded(block)) {
         transport.ReportScsiStatus(block);
         return 0;
     }
