@@ -5,6 +5,7 @@
 
 #include "app/ui_adapters.h"
 #include "catalogue/config_values.h"
+#include "catalogue/firmware_version.h"
 #include "device/aspi_transport.h"
 #include "dialogs/about_dialog.h"
 #include "dialogs/caution_dialog.h"
@@ -23,10 +24,6 @@ namespace {
 constexpr unsigned kWmIconEraseBackground = 0x0027;
 constexpr unsigned kSystemCommandMask = 0xFFF0;
 
-char LowerLetter(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // "HA#1 ID#3:" then vendor, a blank and product, both at their full widths.
 std::string AspiDriveText(const AspiDriveEntry& drive) {
     return "HA#" + std::to_string(drive.address.hostAdapter) + " ID#" +
@@ -35,22 +32,6 @@ std::string AspiDriveText(const AspiDriveEntry& drive) {
 }
 
 }  // namespace
-
-int CompareFirmwareVersions(const std::string& drive, const std::string& offered,
-                            std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        // A text that has ended compares as a terminating zero, below every character.
-        const unsigned char a =
-            i < drive.size() ? static_cast<unsigned char>(LowerLetter(drive[i])) : 0;
-        const unsigned char b =
-            i < offered.size() ? static_cast<unsigned char>(LowerLetter(offered[i])) : 0;
-        if (a != b)
-            return a < b ? -1 : 1;
-        if (a == 0)
-            return 0;
-    }
-    return 0;
-}
 
 FirmwareUpdateDialog::FirmwareUpdateDialog(UserInterface& ui, const AppServices& services)
     : Dialog(ui, IDD_MAIN),
@@ -273,12 +254,10 @@ void FirmwareUpdateDialog::UpdateOverPassThrough() {
     // Without a drive or an entry there is nothing to update.
     if (s < 0 || d < 0 || d >= passThroughDrives.DriveCount())
         return;
-    const std::string entry = sourceCombo.GetLBText(s);
-    const std::string version = entry.substr(0, kEntryVersionLength);
-    const std::string fileName =
-        entry.size() > kEntryFileNameStart ? entry.substr(kEntryFileNameStart) : std::string();
+    const SourceEntry entry = SplitSourceEntry(sourceCombo.GetLBText(s));
+    const std::string& fileName = entry.fileName;
 
-    if (CompareFirmwareVersions(currentVersion, version, kEntryVersionLength) > 0) {
+    if (CompareFirmwareVersions(currentVersion, entry.version, kEntryVersionLength) > 0) {
         OldVersionDialog question(Ui(), Handle());
         if (question.DoModal() == kIdCancel)
             return;

@@ -26,8 +26,6 @@ namespace quillet {
 
 // Texts of the main dialog's own messages (the same in every language).
 inline constexpr char kNoTargetDevice[] = "Not found target device !";
-inline constexpr char kOperationStopped[] = "This operation was stopped!!";
-inline constexpr char kOperationStoppedCaption[] = "Error";
 
 // One row of the Windows 9x drive table: where the ASPI search found a drive and what it reported,
 // its texts at their fixed widths with any trailing blanks.
@@ -42,20 +40,10 @@ struct FileEntry {
     std::string fileName;
 };
 
-// Compares two firmware versions over at most `count` characters, letters A to Z equal to a to z:
-// negative, 0 or positive as `drive` is older, the same or newer. A text that ends first is the
-// smaller one.
-int CompareFirmwareVersions(const std::string& drive, const std::string& offered,
-                            std::size_t count);
-
 class FirmwareUpdateDialog : public Dialog {
 public:
     // Both tables of the dialog, and every list it fills, hold at most this many rows.
     static constexpr int kTableRows = 256;
-    // The version on the pass-through path is the first four characters of a source entry, and its
-    // file name starts at the sixth.
-    static constexpr std::size_t kEntryVersionLength = 4;
-    static constexpr std::size_t kEntryFileNameStart = 5;
 
     // Searches the current directory for images and configuration files (their warnings show here)
     // and the drive letters for the maker's drives, before any window exists.

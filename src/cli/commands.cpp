@@ -7,7 +7,8 @@
 #include <ostream>
 #include <vector>
 
-#include "app/firmware_update_dialog.h"
+#include "catalogue/config_values.h"
+#include "catalogue/firmware_version.h"
 #include "cli/resource_texts.h"
 #include "cli/terminal.h"
 #include "device/pass_through.h"
@@ -18,9 +19,7 @@ namespace quillet {
 
 namespace {
 
-constexpr int kMaxSources = FirmwareUpdateDialog::kTableRows;
-constexpr size_t kEntryVersionLength = FirmwareUpdateDialog::kEntryVersionLength;
-constexpr size_t kEntryFileNameStart = FirmwareUpdateDialog::kEntryFileNameStart;
+constexpr int kMaxSources = static_cast<int>(kTableSize);
 constexpr uint8_t kPeripheralNoDevice = 0x7F;
 
 // Interrupts wait while the drive is being changed: a download cut short leaves the drive with
@@ -123,8 +122,7 @@ int UpdateDrive(CommandContext& context, DriveBackend& backend, const UpdateOpti
     if (!options.image.empty()) {
         entry.clear();
         for (const std::string& source : sources) {
-            if (source.size() > kEntryFileNameStart &&
-                source.substr(kEntryFileNameStart) == options.image)
+            if (SplitSourceEntry(source).fileName == options.image)
                 entry = source;
         }
         if (entry.empty()) {
@@ -135,9 +133,9 @@ int UpdateDrive(CommandContext& context, DriveBackend& backend, const UpdateOpti
             return kExitUsage;
         }
     }
-    const std::string version = entry.substr(0, kEntryVersionLength);
-    const std::string fileName =
-        entry.size() > kEntryFileNameStart ? entry.substr(kEntryFileNameStart) : std::string();
+    const SourceEntry offered = SplitSourceEntry(entry);
+    const std::string& version = offered.version;
+    const std::string& fileName = offered.fileName;
     context.out << "Drive:    " << name << "  " << Describe(drives, d) << "\n"
                 << "Firmware: " << entry << std::endl;
 

@@ -24,6 +24,9 @@ inline constexpr char kDriveOpenError[] = "Drive open error !";
 inline constexpr char kPassThroughCaption[] = "Error";
 inline constexpr char kDiscInDriveCaption[] = "error";
 constexpr int kEjectDiscStringId = 102;  // "Eject the disc from the drive."
+// What the update command of the pass-through path says after a failed download.
+inline constexpr char kOperationStopped[] = "This operation was stopped!!";
+inline constexpr char kOperationStoppedCaption[] = "Error";
 
 // ASPI: the bar runs over the blocks and this many steps of the programming wait's scale.
 constexpr int kAspiProgressExtra = 250;

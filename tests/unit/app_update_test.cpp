@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "catalogue/firmware_version.h"
 #include "support/download_harness.h"
 #include "unit/app_fixture.h"
 
