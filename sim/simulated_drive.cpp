@@ -5,15 +5,11 @@
 #include <cstring>
 #include <utility>
 
+#include "device/scsi.h"
+
 namespace quillet::sim {
 
 namespace {
-
-constexpr uint8_t kOpTestUnitReady = 0x00;
-constexpr uint8_t kOpInquiry = 0x12;
-constexpr uint8_t kOpStartStopUnit = 0x1B;
-constexpr uint8_t kOpWriteBuffer = 0x3B;
-constexpr uint8_t kOpReadBuffer = 0x3C;
 
 constexpr uint8_t kStatusGood = 0x00;
 constexpr uint8_t kStatusCheckCondition = 0x02;

@@ -5,13 +5,13 @@
 #include <fstream>
 
 #include "catalogue/config_values.h"
+#include "device/scsi.h"
 #include "device/sense_text.h"
 
 namespace quillet {
 
 namespace {
 
-constexpr uint8_t kOpWriteBuffer = 0x3B;
 constexpr int kLetters = 26;
 
 }  // namespace

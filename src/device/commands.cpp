@@ -7,11 +7,6 @@
 namespace quillet {
 namespace {
 
-constexpr uint8_t kOpTestUnitReady = 0x00;
-constexpr uint8_t kOpInquiry = 0x12;
-constexpr uint8_t kOpStartStopUnit = 0x1B;
-constexpr uint8_t kOpWriteBuffer = 0x3B;
-constexpr uint8_t kOpReadBuffer = 0x3C;
 constexpr uint8_t kModeData = 0x02;
 constexpr uint8_t kModeDownloadAndSave = 0x05;
 constexpr uint8_t kStartStopLoad = 0x03;   // load-eject and start: close the tray, spin up
@@ -118,12 +113,19 @@ ScsiRequest ReadBufferRequest(TransportKind kind, uint32_t offset, uint8_t* buff
     return request;
 }
 
+std::array<uint8_t, kWriteBufferCdbLength> WriteBufferCdb(uint32_t offset, uint32_t length) {
+    std::array<uint8_t, kWriteBufferCdbLength> cdb = {kOpWriteBuffer, kModeDownloadAndSave};
+    PutBigEndian24(&cdb[3], offset & kMaxBufferField);
+    PutBigEndian24(&cdb[6], length & kMaxBufferField);
+    return cdb;
+}
+
 ScsiRequest WriteBufferRequest(TransportKind kind, uint32_t offset, const uint8_t* data,
                                uint32_t length) {
-    ScsiRequest request =
-        NewRequest(kind, {kOpWriteBuffer, kModeDownloadAndSave, 0, 0, 0, 0, 0, 0, 0, 0});
-    PutBigEndian24(&request.cdb[3], offset & kMaxBufferField);
-    PutBigEndian24(&request.cdb[6], length & kMaxBufferField);
+    ScsiRequest request = NewRequest(kind, {});
+    const std::array<uint8_t, kWriteBufferCdbLength> cdb = WriteBufferCdb(offset, length);
+    std::copy(cdb.begin(), cdb.end(), request.cdb.begin());
+    request.cdbLength = kWriteBufferCdbLength;
     request.direction = DataDirection::Out;
     // The transports only read an outgoing buffer.
     request.data = const_cast<uint8_t*>(data);

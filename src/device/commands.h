@@ -3,6 +3,7 @@
 // (allocation, sense and direction values differ); each keeps its own column.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -25,8 +26,14 @@ constexpr uint8_t kPassThroughSenseLength = 24;
 constexpr uint8_t kWriteBufferSenseLength = 14;  // both transports
 constexpr uint32_t kMaxBufferField = 0xFFFFFF;   // 24-bit offset and length fields
 
+constexpr uint8_t kWriteBufferCdbLength = 10;
+
 constexpr int kReadyAttempts = 40;
 constexpr uint32_t kReadyRetryMs = 625;
+
+// WRITE BUFFER mode 5 (download and save): `length` bytes at buffer offset `offset`, each in a
+// 24-bit field. The request builder below and the ASPI download's own request block use it.
+std::array<uint8_t, kWriteBufferCdbLength> WriteBufferCdb(uint32_t offset, uint32_t length);
 
 // Request builders: the CDB, direction, lengths and waiting of one command for one transport.
 // Data buffers are the caller's; builders never clear them (the operations do where needed).

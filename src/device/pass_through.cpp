@@ -9,8 +9,6 @@ namespace quillet {
 
 namespace {
 
-constexpr uint8_t kOpTestUnitReady = 0x00;
-
 DriveAddress HandleAddress(VolumeHandle handle, uint8_t pathId, uint8_t targetId, uint8_t lun) {
     DriveAddress address;
     address.handle = handle;

@@ -19,6 +19,13 @@ enum class Completion : uint8_t {
     PollBusy,      // look again at once (the firmware transfer)
 };
 
+// Operation codes of the commands the program sends.
+constexpr uint8_t kOpTestUnitReady = 0x00;
+constexpr uint8_t kOpInquiry = 0x12;
+constexpr uint8_t kOpStartStopUnit = 0x1B;
+constexpr uint8_t kOpWriteBuffer = 0x3B;
+constexpr uint8_t kOpReadBuffer = 0x3C;
+
 // Request status (ASPI SRB_Status) and SCSI status values the program looks at.
 constexpr uint8_t kRequestPending = 0x00;
 constexpr uint8_t kRequestCompleted = 0x01;

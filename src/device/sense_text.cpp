@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "device/scsi.h"
+
 namespace quillet {
 
 namespace {
@@ -65,15 +67,15 @@ std::string Hex(uint8_t value) {
 
 std::string CommandName(uint8_t opcode) {
     switch (opcode) {
-        case 0x00:
+        case kOpTestUnitReady:
             return "TEST UNIT READY";
-        case 0x12:
+        case kOpInquiry:
             return "INQUIRY";
-        case 0x1B:
+        case kOpStartStopUnit:
             return "START STOP UNIT";
-        case 0x3B:
+        case kOpWriteBuffer:
             return "WRITE BUFFER";
-        case 0x3C:
+        case kOpReadBuffer:
             return "READ BUFFER";
         default:
             return "command " + Hex(opcode) + "h";

@@ -1,5 +1,6 @@
 // The download over ASPI: the transport's WRITE BUFFER request block, submitted directly and
 // polled without sleeping, over the two halves of its transfer buffer.
+#include <array>
 #include <cstring>
 #include <memory>
 
@@ -10,16 +11,6 @@ namespace quillet {
 
 namespace {
 
-constexpr uint8_t kOpWriteBuffer = 0x3B;
-constexpr uint8_t kModeDownloadAndSave = 0x05;
-constexpr uint8_t kWriteBufferCdbLength = 10;
-
-void Put24(uint8_t* at, uint32_t value) {
-    at[0] = static_cast<uint8_t>(value >> 16);
-    at[1] = static_cast<uint8_t>(value >> 8);
-    at[2] = static_cast<uint8_t>(value);
-}
-
 // One WRITE BUFFER through the request block: a block of `length` bytes at `data`, or the closing
 // command when `length` is 0. The request's own status decides; the transport says whether it was
 // given up.
@@ -28,8 +19,8 @@ void SendWriteBuffer(AspiTransport& transport, SrbExecScsiCommand& block, uint32
     block.SRB_Flags = length > 0 ? kSrbDirectionOut : kSrbNoTransfer;
     block.SRB_BufLen = length;
     block.SRB_BufPointer = length > 0 ? data : nullptr;
-    Put24(&block.CDBByte[3], offset);
-    Put24(&block.CDBByte[6], length);
+    const std::array<uint8_t, kWriteBufferCdbLength> cdb = WriteBufferCdb(offset, length);
+    std::memcpy(block.CDBByte, cdb.data(), cdb.size());
     // A status left from the previous block must not pass for this one's.
     block.SRB_Status = kRequestPending;
     block.SRB_HaStat = kHostOk;
@@ -111,8 +102,6 @@ int FirmwareDownload::AspiSteps(AspiTransport& transport, const DriveAddress& ad
     block = AddressedExecBlock(address);
     block.SRB_SenseLen = kWriteBufferSenseLength;
     block.SRB_CDBLen = kWriteBufferCdbLength;
-    block.CDBByte[0] = kOpWriteBuffer;
-    block.CDBByte[1] = kModeDownloadAndSave;
     uint32_t offset = productCode & kMaxBufferField;
 
     // The two halves of the transfer buffer take turns: the next block is read while the drive

@@ -11,12 +11,14 @@
 // "download failed <SRB_Status> <SRB_HaStat>".
 //
 // Exit code 0 when the library was loaded (and the download, if asked for, succeeded), else 1.
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "device/aspi_transport.h"
+#include "device/commands.h"
 #include "platform/aspi_library.h"
 #include "platform/clock.h"
 #include "platform/event_service.h"
@@ -47,19 +49,10 @@ bool WriteBuffer(AspiTransport& transport, const DriveAddress& address, uint32_t
     block.SRB_Flags = length > 0 ? kSrbDirectionOut : kSrbNoTransfer;
     block.SRB_BufLen = length;
     block.SRB_BufPointer = length > 0 ? transport.TransferBuffer() : nullptr;
-    block.SRB_SenseLen = 14;
-    block.SRB_CDBLen = 10;
-    const uint8_t cdb[10] = {0x3B,
-                             0x05,
-                             0,
-                             static_cast<uint8_t>(offset >> 16),
-                             static_cast<uint8_t>(offset >> 8),
-                             static_cast<uint8_t>(offset),
-                             static_cast<uint8_t>(length >> 16),
-                             static_cast<uint8_t>(length >> 8),
-                             static_cast<uint8_t>(length),
-                             0};
-    std::memcpy(block.CDBByte, cdb, sizeof cdb);
+    block.SRB_SenseLen = kWriteBufferSenseLength;
+    block.SRB_CDBLen = kWriteBufferCdbLength;
+    const std::array<uint8_t, kWriteBufferCdbLength> cdb = WriteBufferCdb(offset, length);
+    std::memcpy(block.CDBByte, cdb.data(), cdb.size());
     const bool carried = transport.ExecuteBlock(block, Completion::PollBusy);
     if (carried && block.SRB_Status == kRequestCompleted && block.SRB_HaStat == kHostOk)
         return true;

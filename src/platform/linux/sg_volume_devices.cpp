@@ -18,7 +18,6 @@ namespace {
 
 constexpr char kGenericClass[] = "/sys/class/scsi_generic/";
 constexpr char kDefaultPolling[] = "/sys/module/block/parameters/events_dfl_poll_msecs";
-constexpr uint8_t kOpWriteBuffer = 0x3B;
 constexpr int kHostTimedOut = 0x03;    // DID_TIME_OUT
 constexpr int kDriverTimedOut = 0x06;  // DRIVER_TIMEOUT, low bits of driver_status
 constexpr int kDriverSense = 0x08;     // sense data came back: not a failure of its own
