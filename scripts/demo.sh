@@ -34,21 +34,13 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;wnaspi32=n"
 export WINEPREFIX=${QUILLET_DEMO_WINEPREFIX:-$demo/wineprefix}
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "demo: preparing a Wine prefix in $WINEPREFIX (once)"
-    "$QUILLET_WINE" wineboot -i >/dev/null 2>&1
-    "$QUILLET_WINESERVER" -w
+    wine_new_prefix
 fi
 # Windows 98 for Quillet.exe alone: platform identifier 1, so the program takes the ASPI path.
 "$QUILLET_WINE" reg add 'HKCU\Software\Wine\AppDefaults\Quillet.exe' /v Version /d win98 /f \
     >/dev/null 2>&1
 # The notices are painted in a Japanese face in every language; the IPA fonts stand in for it.
-fonts=$demo/japanese-fonts.reg
-{
-    printf '\xff\xfe'
-    printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
-        '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
-        '"ＭＳ Ｐゴシック"="IPAPGothic"' '"MS PGothic"="IPAPGothic"' '"ＭＳ Ｐ明朝"="IPAPMincho"' | iconv -f UTF-8 -t UTF-16LE
-} >"$fonts"
-"$QUILLET_WINE" regedit /S "$(scripts/demo/walk.sh --winpath "$fonts")" >/dev/null 2>&1 || true
+wine_japanese_fonts "$demo" || true
 "$QUILLET_WINESERVER" -w
 
 if [ -n "${DISPLAY:-}" ]; then
@@ -59,8 +51,7 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 # No display: a scripted walk under Xvfb, in a Wine desktop that gives the windows their frames.
-wine_virtual_desktop 1024x768 || { echo "demo: cannot set up Wine's desktop" >&2; exit 1; }
+wine_virtual_desktop || { echo "demo: cannot set up Wine's desktop" >&2; exit 1; }
 "$QUILLET_WINESERVER" -w
-xvfb-run -a -s "-screen 0 1024x768x24" \
-    scripts/demo/walk.sh "$winbuild/bin/uidriver.exe" "$folder" "$artefacts"
+on_virtual_display scripts/demo/walk.sh "$winbuild/bin/uidriver.exe" "$folder" "$artefacts"
 "$QUILLET_WINESERVER" -k >/dev/null 2>&1 || true

@@ -88,14 +88,13 @@ export QUILLET_WINEPREFIX_TEMPLATE=$WINEPREFIX
 export QUILLET_ARTEFACTS=${QUILLET_ARTEFACTS:-$build/artefacts}
 mkdir -p "$QUILLET_ARTEFACTS"
 wine_prefix=$WINEPREFIX
-"$QUILLET_WINE" wineboot -i >/dev/null 2>&1
-"$QUILLET_WINESERVER" -w
+wine_new_prefix
 
-xvfb-run -a -s "-screen 0 1024x768x24" \
+on_virtual_display \
     ctest --test-dir "$winbuild" --output-on-failure --timeout 600 "${twin_filter[@]}" \
     | tee "$build/windows-ctest.log"
 if [ -d "$build/win32-tests" ] && [ "$winbuild" = "$build/win32" ]; then
-    xvfb-run -a -s "-screen 0 1024x768x24" \
+    on_virtual_display \
         ctest --test-dir "$build/win32-tests" -R unit_tests_under_wine --output-on-failure \
         --timeout 600 | tee "$build/windows-unit-ctest.log"
 fi

@@ -6,20 +6,10 @@
 # printed at the end.
 #
 # usage: walk.sh UIDRIVER FOLDER ARTEFACTS
-#        walk.sh --winpath PATH      prints the Windows form of a Unix path
 set -euo pipefail
 
-# The Windows form of a Unix path, through Wine's drive Z: (the Unix root).
-winpath() {
-    local path
-    path=$(realpath -m "$1")
-    printf 'Z:%s' "${path//\//\\}"
-}
-
-if [ "${1:-}" = --winpath ]; then
-    winpath "$2"
-    exit 0
-fi
+# shellcheck source=../wine-env.sh
+source "$(dirname "$0")/../wine-env.sh"
 if [ $# -ne 3 ]; then
     echo "usage: $0 UIDRIVER FOLDER ARTEFACTS" >&2
     exit 2

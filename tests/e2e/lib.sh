@@ -33,7 +33,7 @@ if ! wine_version=$(wine --version 2>&1); then
 fi
 
 if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+    exec xvfb-run -a -s "-screen 0 ${QUILLET_SCREEN_SIZE}x24" bash "$0" "$@"
 fi
 
 E2E_TEST=$(basename "$0" .sh)
@@ -74,13 +74,6 @@ expect_equal() {  # what expected actual
     [ "$2" == "$3" ] || fail "$1: expected \"$2\", got \"$3\""
 }
 
-# The Windows form of a Unix path, through Wine's drive Z: (the Unix root).
-winpath() {
-    local path
-    path=$(realpath -m "$1")
-    printf 'Z:%s' "${path//\//\\}"
-}
-
 # Runs uidriver with the given steps. Its output lines land in the array DRIVER_OUT, its messages
 # in DRIVER_ERR (and on stderr); the return value is its exit code. Its output goes through files,
 # not pipes: programs started under Wine can hold on to a pipe long after the driver has ended.
@@ -107,19 +100,10 @@ driver_in() {  # locale step...
     driver "$@"
 }
 
-# Lets the dialogs' Japanese faces ("ＭＳ Ｐゴシック", "ＭＳ Ｐ明朝") render with the IPA fonts of
-# fonts-ipafont-gothic and fonts-ipafont-mincho: Wine's font replacements in this test's prefix.
+# The Japanese faces rendered with the IPA fonts (wine-env.sh), in this test's prefix.
 use_japanese_fonts() {
     fc-list | grep IPAPGothic >/dev/null || fail "the IPA fonts are missing (fonts-ipafont-gothic)"
-    local reg=$E2E_TMP/japanese-fonts.reg
-    {
-        printf '\xff\xfe'
-        printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
-            '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
-            '"ＭＳ Ｐゴシック"="IPAPGothic"' '"MS PGothic"="IPAPGothic"' '"ＭＳ Ｐ明朝"="IPAPMincho"' | iconv -f UTF-8 -t UTF-16LE
-    } >"$reg"
-    "$QUILLET_WINE" regedit /S "$(winpath "$reg")" </dev/null >/dev/null 2>&1 ||
-        fail "cannot import the Japanese font replacements"
+    wine_japanese_fonts "$E2E_TMP" || fail "cannot import the Japanese font replacements"
 }
 
 # Makes Quillet.exe see Windows VERSION: "win98" gives platform identifier 1 (the Windows 9x
@@ -166,11 +150,10 @@ if [ -n "${QUILLET_WINEPREFIX_TEMPLATE:-}" ]; then
     cp -a "$QUILLET_WINEPREFIX_TEMPLATE" "$WINEPREFIX"
     e2e_log "Wine prefix copied from $QUILLET_WINEPREFIX_TEMPLATE"
 else
-    "$QUILLET_WINE" wineboot -i </dev/null >/dev/null 2>&1
-    "$QUILLET_WINESERVER" -w
+    wine_new_prefix
     e2e_log "new Wine prefix made"
 fi
 # Windows with their caption and frame, in pictures as a user sees them. The server that wrote
 # the setting ends first, so that a test may start one of its own (wineserver -p).
-wine_virtual_desktop 1024x768 || fail "cannot set up Wine's desktop"
+wine_virtual_desktop || fail "cannot set up Wine's desktop"
 "$QUILLET_WINESERVER" -w

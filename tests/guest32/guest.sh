@@ -48,8 +48,7 @@ elif [ -s "$kept" ] && mkdir -p "$WINEPREFIX" && tar -xf "$kept" -C "$WINEPREFIX
     elapsed "Wine prefix unpacked from $kept"
 else
     rm -rf "$WINEPREFIX"
-    "$QUILLET_WINE" wineboot -i </dev/null >/dev/null 2>&1
-    "$QUILLET_WINESERVER" -w
+    wine_new_prefix
     tar -cf "$kept.part" -C "$WINEPREFIX" . && mv "$kept.part" "$kept"
     elapsed "Wine prefix made and kept in $kept"
 fi
@@ -73,7 +72,7 @@ while read -r folder pattern; do
             elapsed "cannot copy $folder/bin into memory"
     fi
     log=$(mktemp)
-    xvfb-run -a -s "-screen 0 1024x768x24" \
+    on_virtual_display \
         ctest --test-dir "$quillet_build/$folder" --output-on-failure --timeout 900 \
         -R "$pattern" </dev/null 2>&1 | tee "$log" | tee -a "$out/ctest.log"
     [ "${PIPESTATUS[0]}" = 0 ] || status=1
