@@ -100,42 +100,34 @@ bool SimulatedVolumes::IoControl(VolumeHandle handle, uint32_t code, void* in, u
 
 bool SimulatedVolumes::PassThrough(const Handle& handle, uint8_t* in, uint32_t inLength,
                                    uint8_t* out, uint32_t outLength, uint32_t* returned) {
-    if (in == nullptr || out == nullptr || inLength < kPassThroughFixedSize)
+    if (out == nullptr)
         return false;
-    PassThroughDirect fixed;
-    std::memcpy(&fixed, in, sizeof fixed);
-    // The record must describe itself, and the sense area must fit the output buffer.
-    if (fixed.Length != kPassThroughFixedSize || fixed.CdbLength == 0 || fixed.CdbLength > 16 ||
-        fixed.SenseInfoOffset < kPassThroughFixedSize ||
-        uint64_t{fixed.SenseInfoOffset} + fixed.SenseInfoLength > outLength ||
-        (fixed.DataTransferLength > 0 && fixed.DataBuffer == nullptr)) {
+    PassThroughFields fields;
+    if (!DecodePassThroughRecord(in, inLength, outLength, &fields))
         return false;
-    }
     SimulatedDrive& drive = *drives_.at(handle.letter);
     TargetCommand command;
-    std::copy_n(fixed.Cdb, fixed.CdbLength, command.cdb.begin());
-    command.cdbLength = fixed.CdbLength;
-    command.direction = DirectionOf(fixed.DataIn);
-    command.data = static_cast<uint8_t*>(fixed.DataBuffer);
-    command.dataLength = fixed.DataTransferLength;
+    std::copy_n(fields.cdb.begin(), fields.cdbLength, command.cdb.begin());
+    command.cdbLength = fields.cdbLength;
+    command.direction = DirectionOf(fields.dataIn);
+    command.data = static_cast<uint8_t*>(fields.data);
+    command.dataLength = fields.dataLength;
     const TargetResult result = drive.Execute(command);
     if (result.outcome == Outcome::NeverCompletes) {
         // The storage stack gives up at the record's time-out.
         if (clock_)
-            clock_->Advance(uint64_t{fixed.TimeOutValue} * 1000);
+            clock_->Advance(uint64_t{fields.timeoutSeconds} * 1000);
         return false;
     }
     if (out != in)
         std::memcpy(out, in, std::min(inLength, outLength));
-    PassThroughDirect answer = fixed;
-    answer.ScsiStatus = result.status;
-    answer.DataTransferLength = result.transferred;
-    std::memcpy(out, &answer, sizeof answer);
-    const size_t senseCount = std::min<size_t>(fixed.SenseInfoLength, result.sense.size());
-    std::memset(out + fixed.SenseInfoOffset, 0, fixed.SenseInfoLength);
-    std::memcpy(out + fixed.SenseInfoOffset, result.sense.data(), senseCount);
+    SetPassThroughRecordStatus(out, result.status);
+    SetPassThroughRecordTransferred(out, result.transferred);
+    const size_t senseCount = std::min<size_t>(fields.senseLength, result.sense.size());
+    std::memset(out + fields.senseOffset, 0, fields.senseLength);
+    std::memcpy(out + fields.senseOffset, result.sense.data(), senseCount);
     if (returned)
-        *returned = fixed.SenseInfoOffset + fixed.SenseInfoLength;
+        *returned = fields.senseOffset + fields.senseLength;
     return true;
 }
 

@@ -37,28 +37,26 @@ bool PassThroughTransport::Execute(const DriveAddress& address, ScsiRequest& req
     request.targetStatus = kStatusGood;
     request.sense.fill(0);
 
-    PassThroughDirect fixed{};
-    fixed.Length = static_cast<uint16_t>(kPassThroughFixedSize);
-    fixed.PathId = address.pathId;
-    fixed.TargetId = address.targetId;
-    fixed.Lun = address.lunId;
-    fixed.CdbLength = static_cast<uint8_t>(std::min<size_t>(request.cdbLength, sizeof fixed.Cdb));
-    fixed.SenseInfoLength =
+    PassThroughFields fields;
+    fields.pathId = address.pathId;
+    fields.targetId = address.targetId;
+    fields.lun = address.lunId;
+    fields.cdbLength = static_cast<uint8_t>(std::min<size_t>(request.cdbLength, fields.cdb.size()));
+    std::copy_n(request.cdb.begin(), fields.cdbLength, fields.cdb.begin());
+    fields.senseLength =
         static_cast<uint8_t>(std::min<size_t>(request.senseLength, request.sense.size()));
-    fixed.DataIn =
+    fields.dataIn =
         request.direction == DataDirection::Out ? kPassThroughDataOut : kPassThroughDataIn;
-    fixed.DataTransferLength = request.dataLength;
-    fixed.TimeOutValue = request.timeoutSeconds;
-    fixed.DataBuffer = request.dataLength > 0 ? request.data : nullptr;
-    fixed.SenseInfoOffset = kPassThroughFixedSize;
-    std::memcpy(fixed.Cdb, request.cdb.data(), fixed.CdbLength);
+    fields.dataLength = request.dataLength;
+    fields.timeoutSeconds = request.timeoutSeconds;
+    fields.data = request.data;
 
     // TEST UNIT READY hands in only the fixed part and takes a larger answer back.
     const bool testUnitReady = request.cdb[0] == kOpTestUnitReady;
     const uint32_t inLength = testUnitReady ? kPassThroughFixedSize : kPassThroughRecordSize;
     const uint32_t outLength = testUnitReady ? kTestUnitReadyOutSize : kPassThroughRecordSize;
     std::vector<uint8_t> record(outLength, 0);
-    std::memcpy(record.data(), &fixed, sizeof fixed);
+    EncodePassThroughRecord(fields, record.data());
 
     uint32_t returned = 0;
     if (!volumes_.IoControl(address.handle, kIoctlScsiPassThroughDirect, record.data(), inLength,
@@ -66,9 +64,8 @@ bool PassThroughTransport::Execute(const DriveAddress& address, ScsiRequest& req
         return false;
     }
     request.ioControlSucceeded = true;
-    request.targetStatus = record[offsetof(PassThroughDirect, ScsiStatus)];
-    std::copy_n(record.begin() + kPassThroughFixedSize, fixed.SenseInfoLength,
-                request.sense.begin());
+    request.targetStatus = PassThroughRecordStatus(record.data());
+    std::copy_n(record.begin() + fields.senseOffset, fields.senseLength, request.sense.begin());
     return true;
 }
 

@@ -2,8 +2,12 @@
 // (44 bytes in the 32-bit program) followed by the sense area, in one buffer that is both input
 // and output of the request. Byte-packed, little-endian; the data buffer field is a pointer, so
 // a 64-bit build has a wider fixed part and the sense area moves with it.
+//
+// Its one encoder and decoder are here too: the transport writes records and reads the answers;
+// the simulated volumes and the Linux service read records and write the answers.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -71,5 +75,35 @@ static_assert(sizeof(void*) != 4 || offsetof(PassThroughDirect, Cdb) == 28, "");
 static_assert(sizeof(void*) != 4 || kRecordSenseKeyOffset == 46, "");
 static_assert(sizeof(void*) != 4 || kRecordSenseCodeOffset == 56, "");
 static_assert(sizeof(void*) != 4 || kRecordSenseQualifierOffset == 57, "");
+
+// One request as its record describes it.
+struct PassThroughFields {
+    uint8_t pathId = 0;
+    uint8_t targetId = 0;
+    uint8_t lun = 0;
+    uint8_t cdbLength = 0;
+    std::array<uint8_t, 16> cdb{};
+    uint8_t dataIn = kPassThroughDataIn;  // kPassThroughDataOut sends the data to the drive
+    uint32_t dataLength = 0;
+    void* data = nullptr;
+    uint32_t timeoutSeconds = 0;
+    uint8_t senseLength = 0;
+    uint32_t senseOffset = kPassThroughFixedSize;
+};
+
+// Writes the fixed part of `fields` at the start of `record` (kPassThroughFixedSize bytes); the
+// sense area follows it.
+void EncodePassThroughRecord(const PassThroughFields& fields, uint8_t* record);
+
+// Reads a record handed in with `inLength` bytes whose answer may take `outLength`: false when it
+// is too short or does not describe itself (its own length, a command of 1 to 16 bytes, a sense
+// area after the fixed part that fits the answer, a buffer for any data).
+bool DecodePassThroughRecord(const uint8_t* record, uint32_t inLength, uint32_t outLength,
+                             PassThroughFields* fields);
+
+// The answer: the drive's status, and how many bytes of data it moved.
+uint8_t PassThroughRecordStatus(const uint8_t* record);
+void SetPassThroughRecordStatus(uint8_t* record, uint8_t status);
+void SetPassThroughRecordTransferred(uint8_t* record, uint32_t length);
 
 }  // namespace quillet

@@ -211,34 +211,27 @@ bool SgVolumeDevices::IoControl(VolumeHandle handle, uint32_t code, void* in, ui
 
 bool SgVolumeDevices::PassThrough(Opened& opened, uint8_t* record, uint32_t inLength,
                                   uint32_t outLength, uint32_t* returned) {
-    if (inLength < kPassThroughFixedSize)
+    PassThroughFields fields;
+    if (!DecodePassThroughRecord(record, inLength, outLength, &fields))
         return false;
-    PassThroughDirect fixed;
-    std::memcpy(&fixed, record, sizeof fixed);
-    if (fixed.CdbLength == 0 || fixed.CdbLength > sizeof fixed.Cdb ||
-        fixed.SenseInfoOffset < kPassThroughFixedSize ||
-        static_cast<uint64_t>(fixed.SenseInfoOffset) + fixed.SenseInfoLength > outLength ||
-        (fixed.DataTransferLength > 0 && fixed.DataBuffer == nullptr)) {
-        return false;
-    }
 
     sg_io_hdr_t header{};
     header.interface_id = 'S';
-    header.cmd_len = fixed.CdbLength;
-    header.cmdp = fixed.Cdb;
-    header.dxfer_len = fixed.DataTransferLength;
-    header.dxferp = fixed.DataBuffer;
-    header.dxfer_direction = fixed.DataTransferLength == 0         ? SG_DXFER_NONE
-                             : fixed.DataIn == kPassThroughDataOut ? SG_DXFER_TO_DEV
-                                                                   : SG_DXFER_FROM_DEV;
-    header.mx_sb_len = fixed.SenseInfoLength;
-    header.sbp = record + fixed.SenseInfoOffset;
-    header.timeout = fixed.TimeOutValue * kMillisecondsPerSecond;
+    header.cmd_len = fields.cdbLength;
+    header.cmdp = fields.cdb.data();
+    header.dxfer_len = fields.dataLength;
+    header.dxferp = fields.data;
+    header.dxfer_direction = fields.dataLength == 0                 ? SG_DXFER_NONE
+                             : fields.dataIn == kPassThroughDataOut ? SG_DXFER_TO_DEV
+                                                                    : SG_DXFER_FROM_DEV;
+    header.mx_sb_len = fields.senseLength;
+    header.sbp = record + fields.senseOffset;
+    header.timeout = fields.timeoutSeconds * kMillisecondsPerSecond;
 
     const auto failCommand = [&](SgProblemKind kind, int error) {
         Fail(kind, &opened, error);
-        problem_.cdbLength = fixed.CdbLength;
-        std::copy_n(fixed.Cdb, fixed.CdbLength, problem_.cdb.begin());
+        problem_.cdbLength = fields.cdbLength;
+        std::copy_n(fields.cdb.begin(), fields.cdbLength, problem_.cdb.begin());
         problem_.hostStatus = static_cast<uint8_t>(header.host_status);
         problem_.driverStatus = static_cast<uint8_t>(header.driver_status);
         return false;
@@ -252,7 +245,7 @@ bool SgVolumeDevices::PassThrough(Opened& opened, uint8_t* record, uint32_t inLe
     if (header.host_status != 0 || (driver != 0 && driver != kDriverSense))
         return failCommand(SgProblemKind::TransportFailed, 0);
 
-    record[offsetof(PassThroughDirect, ScsiStatus)] = header.status;
+    SetPassThroughRecordStatus(record, header.status);
     if (returned)
         *returned = outLength;
     if (header.status != kStatusGood) {
@@ -263,9 +256,9 @@ bool SgVolumeDevices::PassThrough(Opened& opened, uint8_t* record, uint32_t inLe
         return true;
     }
     problem_ = SgProblem();
-    if (fixed.Cdb[0] == kOpWriteBuffer) {
+    if (fields.cdb[0] == kOpWriteBuffer) {
         ++acceptedWrites_;
-        downloadClosed_ = downloadClosed_ || fixed.DataTransferLength == 0;
+        downloadClosed_ = downloadClosed_ || fields.dataLength == 0;
     }
     return true;
 }
