@@ -61,8 +61,9 @@
 //   wait-exit SECONDS      wait for the program to end and print its exit code
 //
 // "window" and "dialog" look only at the started program's windows when a "start" came first,
-// and fail at once if that program ends while they wait. "wait-exit" waits for the started
-// program, or else for the program that owns the current window.
+// and fail at once if that program ends while they wait; otherwise at the windows of programs
+// that still run. "wait-exit" waits for the started program, or else for the program that owns
+// the current window.
 //
 // Exit codes: 0 when every step succeeded; 1 when a step failed (window not found in time,
 // control missing or disabled, program did not end, file not written); 2 for a malformed command
@@ -239,6 +240,20 @@ struct WindowQuery {
     HWND found;
 };
 
+// Whether the process that owns a window still runs: under Wine a program's window can stay
+// listed for a moment after the program has ended.
+bool OwnerRuns(HWND window) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, owner);
+    if (!process) {
+        return false;
+    }
+    bool runs = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return runs;
+}
+
 BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
     auto* query = reinterpret_cast<WindowQuery*>(parameter);
     if (!IsWindowVisible(window)) {
@@ -250,6 +265,8 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
         if (owner != query->processId) {
             return TRUE;
         }
+    } else if (!OwnerRuns(window)) {
+        return TRUE;
     }
     if (query->title && WindowCaption(window) != *query->title) {
         return TRUE;
