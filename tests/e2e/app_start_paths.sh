@@ -10,8 +10,6 @@
 source "$(dirname "$0")/lib.sh" "$@"
 
 main="KORVIN CD-R/RW Drive Firmware Update Utility for SCSI/E-IDE Model"
-quillet=$(winpath "$PROGRAM_DIR/Quillet.exe")
-folder=$(winpath "$PROGRAM_DIR")
 
 put_demo_folder
 use_simulated_aspi

@@ -12,9 +12,6 @@ source "$(dirname "$0")/lib.sh" "$@"
 wineserver -p
 use_japanese_fonts
 
-dialogshow=$(winpath "$BUILD_BIN/dialogshow.exe")
-quillet=$(winpath "$PROGRAM_DIR/Quillet.exe")
-folder=$(winpath "$PROGRAM_DIR")
 line_x=60
 line_pitch=15
 

@@ -13,6 +13,8 @@
 #   E2E_TMP       a scratch folder, removed at the end with the prefix
 #   UIDRIVER      the driver program (Unix path)
 #   BUILD_BIN     the folder Quillet.exe was built into, which also holds dialogshow.exe
+#   quillet, folder, dialogshow
+#                 the Windows paths of Quillet.exe and PROGRAM_DIR, and of dialogshow.exe
 # and the functions below. Everything the test started under Wine is ended on exit.
 # Exit code 77 (a skipped test for CTest) means this machine cannot run Wine at all.
 set -euo pipefail
@@ -136,6 +138,36 @@ use_simulated_aspi() {
     export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;wnaspi32=n"
 }
 
+# The driver steps that read the completion notice's painted lines (x 10, y 15, 30, 45) in a
+# client area WIDTH pixels wide, into the array COMPLETION_STEPS: the ink of the 15-pixel band
+# above the first line and of each line, then how the lines differ from their string table's
+# characters. check_completion_lines reads the five answers from DRIVER_OUT at FIRST: the band
+# empty, the lines red text only, and no pixel unlike the table's text.
+completion_line_steps() {  # width
+    local y
+    COMPLETION_STEPS=()
+    for y in 0 15 30 45; do
+        COMPLETION_STEPS+=(ink 10 "$y" $(($1 - 10)) 15)
+    done
+    COMPLETION_STEPS+=(painted "$quillet" 117 3 10 15 15 10)
+}
+
+check_completion_lines() {  # what first
+    local i red dark different ink
+    IFS=$'\t' read -r red dark <<<"${DRIVER_OUT[$2]}"
+    expect_equal "$1: ink above the first completion line (red, dark)" "0 0" "$red $dark"
+    for i in 1 2 3; do
+        IFS=$'\t' read -r red dark <<<"${DRIVER_OUT[$(($2 + i))]}"
+        if [ "$red" -eq 0 ] || [ "$dark" -gt 0 ]; then
+            fail "$1: completion line $((116 + i)) (red $red, dark $dark): expected red text only"
+        fi
+    done
+    IFS=$'\t' read -r different ink <<<"${DRIVER_OUT[$(($2 + 4))]}"
+    [ "$ink" -gt 0 ] || fail "$1: the reference completion lines have no ink"
+    expect_equal "$1: pixels where the completion lines differ from their string table's" \
+        0 "$different"
+}
+
 # Converts a BMP taken by the driver into ARTEFACTS/<name>.png.
 keep_picture() {  # bmp name
     [ -s "$1" ] || fail "no picture was saved at $1"
@@ -145,6 +177,10 @@ keep_picture() {  # bmp name
 rm -rf "$ARTEFACTS"
 mkdir -p "$ARTEFACTS" "$PROGRAM_DIR"
 cp "$1" "$PROGRAM_DIR/Quillet.exe"
+# The Windows paths the tests start programs with.
+quillet=$(winpath "$PROGRAM_DIR/Quillet.exe")
+folder=$(winpath "$PROGRAM_DIR")
+dialogshow=$(winpath "$BUILD_BIN/dialogshow.exe")
 
 if [ -n "${QUILLET_WINEPREFIX_TEMPLATE:-}" ]; then
     cp -a "$QUILLET_WINEPREFIX_TEMPLATE" "$WINEPREFIX"

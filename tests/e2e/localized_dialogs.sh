@@ -12,9 +12,6 @@ source "$(dirname "$0")/lib.sh" "$@"
 wineserver -p
 use_japanese_fonts
 
-dialogshow=$(winpath "$BUILD_BIN/dialogshow.exe")
-quillet=$(winpath "$PROGRAM_DIR/Quillet.exe")
-folder=$(winpath "$PROGRAM_DIR")
 main_caption="KORVIN CD-R/RW Drive Firmware Update Utility for SCSI/E-IDE Model"
 # A catalogue and images beside the program, so its start shows no warning.
 put_demo_folder
@@ -95,25 +92,10 @@ for name in english german french italian spanish japanese; do
     keep_picture "$picture" "completion_$name"
     expect_equal "$name: completion button" "OK" "${DRIVER_OUT[0]}"
     IFS=$'\t' read -r _ client_width _ <<<"${DRIVER_OUT[1]}"
-    steps=()
-    for y in 0 15 30 45; do
-        steps+=(ink 10 "$y" $((client_width - 10)) 15)
-    done
-    steps+=(painted "$quillet" 117 3 10 15 15 10)
-    driver_in "$lc" dialog 1 10 "${steps[@]}" click 1 wait-exit 15 ||
+    completion_line_steps "$client_width"
+    driver_in "$lc" dialog 1 10 "${COMPLETION_STEPS[@]}" click 1 wait-exit 15 ||
         fail "$name: the completion notice could not be read or did not end on OK"
-    IFS=$'\t' read -r red dark <<<"${DRIVER_OUT[0]}"
-    expect_equal "$name: ink above the first completion line (red, dark)" "0 0" "$red $dark"
-    for i in 1 2 3; do
-        IFS=$'\t' read -r red dark <<<"${DRIVER_OUT[$i]}"
-        if [ "$red" -eq 0 ] || [ "$dark" -gt 0 ]; then
-            fail "$name: completion line $((116 + i)) (red $red, dark $dark): expected red text only"
-        fi
-    done
-    IFS=$'\t' read -r different ink <<<"${DRIVER_OUT[4]}"
-    [ "$ink" -gt 0 ] || fail "$name: the reference completion lines have no ink"
-    expect_equal "$name: pixels where the completion lines differ from their string table's" \
-        0 "$different"
+    check_completion_lines "$name" 0
     expect_equal "$name: result of the completion notice" "1" "${DRIVER_OUT[-1]}"
     e2e_log "$name: main dialog, start confirmation, old-version question, completion notice"
 done

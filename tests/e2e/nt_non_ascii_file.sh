@@ -7,8 +7,6 @@
 source "$(dirname "$0")/lib.sh" "$@"
 
 main="KORVIN CD-R/RW Drive Firmware Update Utility for SCSI/E-IDE Model"
-dialogshow=$(winpath "$BUILD_BIN/dialogshow.exe")
-folder=$(winpath "$PROGRAM_DIR")
 # The product code of the simulated CDRW-8432, as a PRODUCT_ID.
 cdrw_id=$(bash "$(dirname "$0")/../../scripts/demo/make-folder.sh" --encode 0x340000)
 image=$E2E_TMP/image.bin

@@ -13,8 +13,6 @@
 source "$(dirname "$0")/lib.sh" "$@"
 
 main="KORVIN CD-R/RW Drive Firmware Update Utility for SCSI/E-IDE Model"
-quillet=$(winpath "$PROGRAM_DIR/Quillet.exe")
-folder=$(winpath "$PROGRAM_DIR")
 
 quillet_windows_version win98
 use_japanese_fonts
