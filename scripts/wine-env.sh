@@ -24,22 +24,6 @@ QUILLET_WINE_TOOLCHAIN=cmake/mingw-$QUILLET_WINE_ARCH.cmake
 export QUILLET_WINE_ARCH QUILLET_WINE QUILLET_WINESERVER QUILLET_WINE_TOOLCHAIN
 export WINELOADER=$QUILLET_WINE
 
-# Gives the windows of Wine's programs their own caption and frame, drawn as Windows draws them,
-# on a display without a window manager (Xvfb): every program of the prefix then runs in a Wine
-# desktop of SIZE (such as 1024x768; the display's own size keeps screen positions as they are).
-# Debian's Wine lists its own Marlett font nowhere, so the caption's buttons would show the
-# letters that stand for them ("0 1 r"); the prefix's font folder gets a copy.
-wine_virtual_desktop() {  # [size]
-    local marlett=/usr/share/wine/fonts/marlett.ttf fonts=${WINEPREFIX:-$HOME/.wine}/drive_c/windows/Fonts
-    if [ -f "$marlett" ] && [ -d "$fonts" ]; then
-        cp "$marlett" "$fonts/" || return 1
-    fi
-    "$QUILLET_WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "${1:-$QUILLET_SCREEN_SIZE}" /f \
-        </dev/null >/dev/null 2>&1 &&
-        "$QUILLET_WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f \
-            </dev/null >/dev/null 2>&1
-}
-
 # The virtual display the tests and the demo's walk run on, and Wine's desktop of the same size.
 QUILLET_SCREEN_SIZE=1024x768
 
@@ -61,6 +45,23 @@ wine_new_prefix() {
     "$QUILLET_WINESERVER" -w
 }
 
+# Gives the windows of Wine's programs their own caption and frame, drawn as Windows draws them,
+# on a display without a window manager (Xvfb): every program of the prefix then runs in a Wine
+# desktop of SIZE (default: the display's own size, which keeps screen positions as they are).
+# Debian's Wine lists its own Marlett font nowhere, so the caption's buttons would show the
+# letters that stand for them ("0 1 r"); the prefix's font folder gets a copy.
+wine_virtual_desktop() {  # [size]
+    local marlett=/usr/share/wine/fonts/marlett.ttf
+    local fonts=${WINEPREFIX:-$HOME/.wine}/drive_c/windows/Fonts
+    if [ -f "$marlett" ] && [ -d "$fonts" ]; then
+        cp "$marlett" "$fonts/" || return 1
+    fi
+    "$QUILLET_WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default \
+        /d "${1:-$QUILLET_SCREEN_SIZE}" /f </dev/null >/dev/null 2>&1 &&
+        "$QUILLET_WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f \
+            </dev/null >/dev/null 2>&1
+}
+
 # Lets the dialogs' Japanese faces ("ＭＳ Ｐゴシック", "ＭＳ Ｐ明朝") render with the IPA fonts of
 # fonts-ipafont-gothic and fonts-ipafont-mincho: Wine's font replacements in WINEPREFIX, imported
 # from a UTF-16 file written into FOLDER.
@@ -70,8 +71,8 @@ wine_japanese_fonts() {  # folder
         printf '\xff\xfe'
         printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
             '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
-            '"ＭＳ Ｐゴシック"="IPAPGothic"' '"MS PGothic"="IPAPGothic"' '"ＭＳ Ｐ明朝"="IPAPMincho"' |
-            iconv -f UTF-8 -t UTF-16LE
+            '"ＭＳ Ｐゴシック"="IPAPGothic"' '"MS PGothic"="IPAPGothic"' \
+            '"ＭＳ Ｐ明朝"="IPAPMincho"' | iconv -f UTF-8 -t UTF-16LE
     } >"$reg" || return 1
     "$QUILLET_WINE" regedit /S "$(winpath "$reg")" </dev/null >/dev/null 2>&1
 }

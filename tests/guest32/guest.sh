@@ -44,17 +44,17 @@ mkdir -p "$QUILLET_ARTEFACTS"
 kept=$out/wineprefix-win32-$("$QUILLET_WINE" --version | tr -c 'A-Za-z0-9.\n-' _).tar
 if [ "${quillet_wine:-1}" = 0 ]; then
     elapsed "no Wine prefix: the tests run no Windows program"
-elif [ -s "$kept" ] && mkdir -p "$WINEPREFIX" && tar -xf "$kept" -C "$WINEPREFIX"; then
-    elapsed "Wine prefix unpacked from $kept"
 else
-    rm -rf "$WINEPREFIX"
-    wine_new_prefix
-    tar -cf "$kept.part" -C "$WINEPREFIX" . && mv "$kept.part" "$kept"
-    elapsed "Wine prefix made and kept in $kept"
-fi
-
-# A crash prints its backtrace and ends the program rather than waiting in a dialog for a click.
-if [ "${quillet_wine:-1}" != 0 ]; then
+    if [ -s "$kept" ] && mkdir -p "$WINEPREFIX" && tar -xf "$kept" -C "$WINEPREFIX"; then
+        elapsed "Wine prefix unpacked from $kept"
+    else
+        rm -rf "$WINEPREFIX"
+        wine_new_prefix
+        tar -cf "$kept.part" -C "$WINEPREFIX" . && mv "$kept.part" "$kept"
+        elapsed "Wine prefix made and kept in $kept"
+    fi
+    # A crash prints its backtrace and ends the program rather than waiting in a dialog for a
+    # click.
     "$QUILLET_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
         </dev/null >/dev/null 2>&1
 fi
