@@ -1,8 +1,9 @@
 // The download: puts a firmware image into one drive. It checks that no disc is loaded, streams
 // the image with WRITE BUFFER mode 5 from the product code on, closes the download with a
 // zero-length WRITE BUFFER and waits a fixed time while the drive programs its memory, driving
-// the progress bar throughout. One procedure per transport; they share the file handling and the
-// block loop and differ in their commands, waits, progress scale and messages.
+// the progress bar throughout. The steps are written once (download.cpp); each transport adds
+// its own part (download_path.h): the disc check and its commands, how a block is sent and a
+// refusal shown, the progress scale and its waits, and the boxes' captions, icons and owners.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +38,16 @@ constexpr int kAspiProgrammingStepSize = 10;
 constexpr int kPassThroughProgressMax = 100;
 constexpr uint32_t kPassThroughProgrammingStepMs = 350;
 
+// What a download did to the drive, however it ended.
+struct DownloadOutcome {
+    int blocksTaken = 0;   // image blocks the drive took
+    bool closed = false;   // the drive took the closing command after the whole image
+    bool updated = false;  // and everything after it succeeded: the door's 1
+
+    // Whether the drive's firmware memory may have been touched.
+    bool AnythingWritten() const { return blocksTaken > 0; }
+};
+
 class FirmwareDownload {
 public:
     // The services must outlive the object.
@@ -51,7 +62,7 @@ public:
     // image's full path. Failures are shown with the application title, no icon and no owner (a
     // failed block with its status report), except a file exception, shown with a stop icon and
     // owned by `mainWindow` as the framework's own boxes are. 1 when the drive took the firmware,
-    // else 0.
+    // else 0; Outcome() tells more.
     int DownloadFirmware(AspiTransport& transport, int hostAdapter, int target, int lun,
                          const std::string& product, uint32_t productCode,
                          const std::string& imagePath, ProgressControl& progress,
@@ -59,24 +70,20 @@ public:
 
     // Over pass-through, to drive `index` of the list, which opens its two handles for this call
     // only. `fileName` is opened relative to the current directory. Failures are shown with the
-    // caption "Error", a stop icon and `owner`. 1 when the drive took the firmware, else 0.
+    // caption "Error", a stop icon and `owner`. 1 when the drive took the firmware, else 0;
+    // Outcome() tells more.
     int DownloadFirmware(PassThroughDriveList& drives, int index, const std::string& fileName,
                          WindowHandle owner, uint32_t productCode, ProgressControl& progress);
 
-private:
-    int AspiSteps(AspiTransport& transport, const DriveAddress& address, const std::string& product,
-                  uint32_t productCode, const std::string& imagePath, ProgressControl& progress);
-    int PassThroughSteps(PassThroughDriveList& drives, int index, PassThroughDrive& drive,
-                         VolumeHandle notification, bool* notificationOff,
-                         const std::string& fileName, WindowHandle owner, uint32_t productCode,
-                         ProgressControl& progress);
-    void ShowAspi(const std::string& text);
-    void ShowPassThrough(const std::string& text, WindowHandle owner);
+    // What the last download did to the drive; nothing before the first.
+    const DownloadOutcome& Outcome() const { return outcome_; }
 
+private:
     Clock& clock_;
     MessageBoxService& messages_;
     FirmwareFiles& files_;
     StringSource& strings_;
+    DownloadOutcome outcome_;
 };
 
 }  // namespace quillet

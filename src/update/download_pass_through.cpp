@@ -1,10 +1,8 @@
 // The download over pass-through: two handles on the drive's volume for the length of the call,
 // one for the commands and one for the media change notification switch.
-#include <memory>
 #include <vector>
 
-#include "update/download.h"
-#include "update/firmware_image.h"
+#include "update/download_path.h"
 
 namespace quillet {
 
@@ -41,151 +39,123 @@ private:
     VolumeHandle notification_ = kInvalidVolumeHandle;
 };
 
-// A block or the closing command succeeded when the system took the request and the drive
-// answered GOOD: a drive that refuses a block has not taken the firmware.
-bool WriteBlock(PassThroughTransport& transport, const PassThroughDrive& drive, uint32_t offset,
-                const uint8_t* data, uint32_t length) {
-    ScsiRequest request;
-    return transport.Commands().WriteFirmwareBlock(drive.Address(), offset, data, length,
-                                                   &request) &&
-           request.targetStatus == kStatusGood;
-}
+// Pass-through boxes carry the caption "Error", a stop icon and the caller's owner. The system's
+// media change notification is off from the first block to the programming wait's end.
+class PassThroughPath : public DownloadPath {
+public:
+    PassThroughPath(PassThroughDriveList& drives, int index, PassThroughDrive& drive,
+                    VolumeHandle notification, MessageBoxService& messages, StringSource& strings,
+                    ProgressControl& progress, WindowHandle owner)
+        : DownloadPath(messages, strings, progress, owner),
+          drives_(drives),
+          transport_(drives.Transport()),
+          index_(index),
+          drive_(drive),
+          notification_(notification),
+          buffers_(2 * kFirmwareBlockSize) {}
+
+    // Whether the notification is still off: the door switches it on again.
+    bool NotificationOff() const { return notificationOff_; }
+
+    bool ReadFirmwareTag(std::string* tag) override { return drives_.ReadFirmwareTag(index_, tag); }
+    void Show(const std::string& text) override {
+        messages_.Show(text, kPassThroughCaption, MessageIcon::Stop, false, owner_);
+    }
+    void ShowFileException(const std::string& text) override { Show(text); }
+
+    // A scale of 100, one step per block, then one per programming step until the bar is full.
+    void StartProgress(int) override {
+        progress_.SetRange(0, kPassThroughProgressMax);
+        progress_.SetPos(0);
+        progress_.SetStep(1);
+    }
+    void BlockSent() override {
+        if (progress_.GetPos() < kPassThroughProgressMax)
+            progress_.StepIt();
+    }
+    void ProgrammingStep() override { progress_.StepIt(); }
+    bool ProgressFull() override { return progress_.GetPos() >= kPassThroughProgressMax; }
+    int ProgrammingSteps() const override { return kPassThroughProgressMax; }
+    uint32_t ProgrammingStepMs() const override { return kPassThroughProgrammingStepMs; }
+
+    // An open tray is closed and given time before the disc check; a closed one is not touched.
+    bool DriveIsEmpty() override {
+        uint8_t qualifier = 0;
+        for (int i = 0; i < kTestsBeforeCheck; ++i)
+            drives_.TestUnitReady(index_, &qualifier);
+        if (!drives_.TestUnitReady(index_, &qualifier) && qualifier == kTrayOpen) {
+            transport_.WaitUntilReady(drive_.handle, drive_.pathId, drive_.targetId, drive_.lun);
+            for (int i = 0; i < kTestsBeforeCheck; ++i)
+                drives_.TestUnitReady(index_, &qualifier);
+        }
+        if (!drives_.TestUnitReady(index_, &qualifier))
+            return true;
+        ShowDiscInDrive(MessageIcon::Stop, owner_);
+        transport_.StartStopUnit(drive_.handle, drive_.pathId, drive_.targetId, drive_.lun, 1);
+        return false;
+    }
+    bool BeginWriting() override {
+        if (!transport_.SetMediaChangeNotification(notification_, kNotificationOff)) {
+            Show(kMediaChangeNotificationError);
+            return false;
+        }
+        notificationOff_ = true;
+        return true;
+    }
+    uint8_t* BlockBuffers() override { return buffers_.data(); }
+
+    // Taken when the system took the request and the drive answered GOOD: a drive that refuses
+    // a block has not taken the firmware.
+    bool SendBlock(uint32_t offset, uint8_t* data, uint32_t length) override {
+        ScsiRequest request;
+        return transport_.Commands().WriteFirmwareBlock(drive_.Address(), offset, data, length,
+                                                        &request) &&
+               request.targetStatus == kStatusGood;
+    }
+    void ShowRefusal() override { Show(kFirmwareWriteError); }
+    bool EndWriting() override {
+        notificationOff_ = false;
+        if (!transport_.SetMediaChangeNotification(notification_, kNotificationOn)) {
+            Show(kMediaChangeNotificationError);
+            return false;
+        }
+        return true;
+    }
+
+private:
+    PassThroughDriveList& drives_;
+    PassThroughTransport& transport_;
+    const int index_;
+    PassThroughDrive& drive_;
+    const VolumeHandle notification_;
+    std::vector<uint8_t> buffers_;
+    bool notificationOff_ = false;
+};
 
 }  // namespace
-
-void FirmwareDownload::ShowPassThrough(const std::string& text, WindowHandle owner) {
-    messages_.Show(text, kPassThroughCaption, MessageIcon::Stop, false, owner);
-}
 
 int FirmwareDownload::DownloadFirmware(PassThroughDriveList& drives, int index,
                                        const std::string& fileName, WindowHandle owner,
                                        uint32_t productCode, ProgressControl& progress) {
+    outcome_ = DownloadOutcome();
+    const auto openError = [&] {
+        messages_.Show(kDriveOpenError, kPassThroughCaption, MessageIcon::Stop, false, owner);
+        return 0;
+    };
     PassThroughDrive* drive = drives.Drive(index);
-    if (drive == nullptr) {
-        ShowPassThrough(kDriveOpenError, owner);
-        return 0;
-    }
-    PassThroughTransport& transport = drives.Transport();
-    OpenedDrive opened(transport, *drive);
-    if (!opened.Opened()) {
-        ShowPassThrough(kDriveOpenError, owner);
-        return 0;
-    }
-    bool notificationOff = false;
-    int result = 0;
-    try {
-        result = PassThroughSteps(drives, index, *drive, opened.Notification(), &notificationOff,
-                                  fileName, owner, productCode, progress);
-    } catch (const FileException& exception) {
-        // The file is closed already.
-        ShowPassThrough(FileExceptionText(exception), owner);
-    }
+    if (drive == nullptr)
+        return openError();
+    OpenedDrive opened(drives.Transport(), *drive);
+    if (!opened.Opened())
+        return openError();
+    PassThroughPath path(drives, index, *drive, opened.Notification(), messages_, strings_,
+                         progress, owner);
+    outcome_ = RunDownload(path, clock_, files_, fileName, drive->product, productCode);
     // Whatever ended the download, the user's drive gets its notification back before the
     // handle closes.
-    if (notificationOff)
-        transport.SetMediaChangeNotification(opened.Notification(), kNotificationOn);
-    return result;
-}
-
-int FirmwareDownload::PassThroughSteps(PassThroughDriveList& drives, int index,
-                                       PassThroughDrive& drive, VolumeHandle notification,
-                                       bool* notificationOff, const std::string& fileName,
-                                       WindowHandle owner, uint32_t productCode,
-                                       ProgressControl& progress) {
-    PassThroughTransport& transport = drives.Transport();
-    std::unique_ptr<FirmwareFile> file = files_.OpenExclusive(fileName);
-    if (!file) {
-        ShowPassThrough(kFirmwareFileOpenError, owner);
-        return 0;
-    }
-    FirmwareImage image;
-    const auto readTag = [&](std::string* tag) { return drives.ReadFirmwareTag(index, tag); };
-    if (LocateImage(*file, drive.product, readTag, &image) != LocateResult::Located) {
-        ShowPassThrough(kFirmwareFileReadError, owner);
-        return 0;
-    }
-    if (!FitsBufferOffsets(productCode, image.length)) {
-        ShowPassThrough(kFirmwareFileSizeError, owner);
-        return 0;
-    }
-
-    progress.SetRange(0, kPassThroughProgressMax);
-    progress.SetPos(0);
-    progress.SetStep(1);
-
-    // An open tray is closed and given time before the disc check; a closed one is not touched.
-    uint8_t qualifier = 0;
-    for (int i = 0; i < kTestsBeforeCheck; ++i)
-        drives.TestUnitReady(index, &qualifier);
-    if (!drives.TestUnitReady(index, &qualifier) && qualifier == kTrayOpen) {
-        transport.WaitUntilReady(drive.handle, drive.pathId, drive.targetId, drive.lun);
-        for (int i = 0; i < kTestsBeforeCheck; ++i)
-            drives.TestUnitReady(index, &qualifier);
-    }
-    if (drives.TestUnitReady(index, &qualifier)) {
-        messages_.Show(strings_.LoadStringResource(kEjectDiscStringId), kDiscInDriveCaption,
-                       MessageIcon::Stop, false, owner);
-        transport.StartStopUnit(drive.handle, drive.pathId, drive.targetId, drive.lun, 1);
-        return 0;
-    }
-
-    if (!transport.SetMediaChangeNotification(notification, kNotificationOff)) {
-        ShowPassThrough(kMediaChangeNotificationError, owner);
-        return 0;
-    }
-    *notificationOff = true;
-
-    std::vector<uint8_t> buffers(2 * kFirmwareBlockSize);
-    uint8_t* const halves[2] = {buffers.data(), buffers.data() + kFirmwareBlockSize};
-    int half = 0;
-    uint32_t offset = productCode & kMaxBufferField;
-    ImageBlockReader reader(*file, image.length);
-    ImageBlock current = reader.ReadNext(halves[half]);
-    if (current.kind != ImageBlock::Kind::Data) {
-        ShowPassThrough(kFirmwareFileReadError, owner);
-        return 0;
-    }
-    for (;;) {
-        if (!WriteBlock(transport, drive, offset, halves[half], current.transferLength)) {
-            ShowPassThrough(kFirmwareWriteError, owner);
-            return 0;
-        }
-        ImageBlock next;
-        if (current.Full())
-            next = reader.ReadNext(halves[1 - half]);
-        if (progress.GetPos() < kPassThroughProgressMax)
-            progress.StepIt();
-        offset += current.transferLength;
-        if (!current.Full() || next.kind == ImageBlock::Kind::End)
-            break;
-        if (next.kind == ImageBlock::Kind::ReadFailed) {
-            ShowPassThrough(kFirmwareFileReadError, owner);
-            return 0;
-        }
-        current = next;
-        half = 1 - half;
-    }
-
-    if (!WriteBlock(transport, drive, offset, nullptr, 0)) {
-        ShowPassThrough(kFirmwareWriteError, owner);
-        return 0;
-    }
-    file->Close();
-
-    // The drive programs its memory while the bar fills. The count bounds the wait even for a
-    // bar that does not keep its position.
-    for (int step = 0;
-         step < kPassThroughProgressMax && progress.GetPos() < kPassThroughProgressMax; ++step) {
-        clock_.Sleep(kPassThroughProgrammingStepMs);
-        progress.StepIt();
-    }
-
-    *notificationOff = false;
-    if (!transport.SetMediaChangeNotification(notification, kNotificationOn)) {
-        ShowPassThrough(kMediaChangeNotificationError, owner);
-        return 0;
-    }
-    return 1;
+    if (path.NotificationOff())
+        drives.Transport().SetMediaChangeNotification(opened.Notification(), kNotificationOn);
+    return outcome_.updated ? 1 : 0;
 }
 
 }  // namespace quillet

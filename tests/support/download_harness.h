@@ -85,6 +85,8 @@ public:
     virtual sim::SimulatedDrive& AddDrive(sim::DriveModel model) = 0;
     // Runs the procedure on the drive with the image file and product code.
     virtual int Run(const std::string& file, uint32_t productCode) = 0;
+    // What Run's download did to the drive.
+    virtual const DownloadOutcome& Outcome() const = 0;
 
     // What a drive with a closed tray and no disc receives before the first block.
     virtual std::vector<std::string> BeforeFirstBlock() const = 0;
@@ -131,6 +133,7 @@ public:
         return download.DownloadFirmware(*transport, 0, kTarget, 0, product, productCode, file,
                                          progress, kMainDialog);
     }
+    const DownloadOutcome& Outcome() const override { return download.Outcome(); }
 
     std::vector<std::string> BeforeFirstBlock() const override {
         const std::string noDisc = "00 00 00 00 00 00 none 0 CHECK 02/3A/01";
@@ -162,6 +165,7 @@ public:
         list = rig.MakeList();
         return download.DownloadFirmware(*list, 0, file, kMainDialog, productCode, progress);
     }
+    const DownloadOutcome& Outcome() const override { return download.Outcome(); }
 
     std::vector<std::string> BeforeFirstBlock() const override {
         // The drive list's own INQUIRY comes first.

@@ -19,6 +19,14 @@ namespace {
 constexpr char kFile[] = "FW.BIN";
 const std::string kTaggedProduct = "MTX5160S        ";
 
+// What the download says it did, against what the drive saw.
+void ExpectOutcome(const DownloadOutcome& outcome, size_t blocksTaken, bool closed, bool updated) {
+    EXPECT_EQ(outcome.blocksTaken, static_cast<int>(blocksTaken));
+    EXPECT_EQ(outcome.AnythingWritten(), blocksTaken > 0);
+    EXPECT_EQ(outcome.closed, closed);
+    EXPECT_EQ(outcome.updated, updated);
+}
+
 class DownloadTest : public ::testing::TestWithParam<bool> {
 protected:
     DownloadTest() : harness_(MakeHarness(GetParam())) {}
@@ -83,6 +91,7 @@ TEST_P(DownloadTest, BlocksCarryOffsetsFromTheProductCode) {
         EXPECT_EQ(drive.ReceivedImage(), Padded(image));
         EXPECT_TRUE(drive.ImageComplete());
         EXPECT_TRUE(H().Messages().Boxes().empty());
+        ExpectOutcome(H().Outcome(), row.blocks.size(), true, true);
 
         const uint64_t wait = Aspi() ? 25 * 1250 : row.passThroughWaitMs;
         H().ExpectReleased(wait);
@@ -210,6 +219,7 @@ TEST_P(DownloadTest, FileFaultsEndWithTheirMessageBeforeAnyLaterCommand) {
             expected.push_back(H().Block(row.productCode, 16384));
         EXPECT_EQ(JournalLines(drive), expected);
         EXPECT_FALSE(drive.ImageComplete());
+        ExpectOutcome(H().Outcome(), row.sent == Sent::FirstBlock, false, false);
         EXPECT_EQ(H().Messages().Texts(), std::vector<std::string>{row.message});
         // The notification is switched off only once the disc check has passed, and back on at
         // the exit.
@@ -266,6 +276,8 @@ TEST_P(DownloadTest, FileExceptionsAreReportedAndEverythingReleased) {
         EXPECT_EQ(blocks, row.blocksSent == kEarly ? 0 : row.blocksSent);
         // Only the close comes after the closing command.
         EXPECT_EQ(drive.ImageComplete(), row.fault.operation == Op::Close);
+        ExpectOutcome(H().Outcome(), row.blocksSent == kEarly ? 0 : row.blocksSent,
+                      row.fault.operation == Op::Close, false);
         if (row.blocksSent == kEarly) {
             EXPECT_EQ(journal.size(), (Aspi() ? 0u : 1u) + row.tagged);
         }
@@ -283,8 +295,9 @@ TEST_P(DownloadTest, RefusedWriteBufferEndsAtOnce) {
         const char* name;
         uint32_t writeBuffer;  // the refused one, counted from 1
         size_t bytesAccepted;
+        int blocksTaken;
     };
-    const Row rows[] = {{"second block", 2, 16384}, {"closing command", 4, 40960}};
+    const Row rows[] = {{"second block", 2, 16384, 1}, {"closing command", 4, 40960, 3}};
     SrbExecScsiCommand refused{};
     refused.SRB_Status = 0x04;
     refused.SRB_TargStat = 0x02;
@@ -308,6 +321,7 @@ TEST_P(DownloadTest, RefusedWriteBufferEndsAtOnce) {
         EXPECT_NE(journal.back().find("CHECK 04/44/00"), std::string::npos);
         EXPECT_EQ(drive.ReceivedImage().size(), row.bytesAccepted);
         EXPECT_FALSE(drive.ImageComplete());
+        ExpectOutcome(H().Outcome(), row.blocksTaken, false, false);
         const std::string text =
             Aspi() ? ComposeScsiStatusReport(refused) : std::string("Firmware write error !");
         EXPECT_EQ(H().Messages().Texts(), std::vector<std::string>{text});
@@ -351,6 +365,7 @@ TEST_P(DownloadTest, DiscInTheDriveIsEjectedAndNothingWritten) {
         EXPECT_EQ(JournalLines(drive), Aspi() ? row.aspi : row.passThrough);
         EXPECT_TRUE(drive.TrayOpen());
         EXPECT_EQ(h->Messages().Texts(), std::vector<std::string>{kEjectDiscText});
+        ExpectOutcome(h->Outcome(), 0, false, false);
         EXPECT_TRUE(h->Switches().empty());
         h->ExpectReleased();
     }

@@ -112,6 +112,9 @@ TEST(PassThroughDownload, MediaChangeNotificationRefused) {
         EXPECT_EQ(h.Run(kFile, 0), 0);
 
         EXPECT_EQ(drive.ImageComplete(), row.written);
+        EXPECT_EQ(h.Outcome().blocksTaken, row.written ? 3 : 0);
+        EXPECT_EQ(h.Outcome().closed, row.written);
+        EXPECT_FALSE(h.Outcome().updated);
         EXPECT_EQ(JournalLines(drive).size(), 13u + (row.written ? 4 : 0));
         EXPECT_EQ(h.Messages().Texts(), std::vector<std::string>{kMediaChangeNotificationError});
         EXPECT_EQ(h.Switches(), row.written ? std::vector<int>{1} : std::vector<int>{});
