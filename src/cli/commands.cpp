@@ -163,17 +163,18 @@ int UpdateDrive(CommandContext& context, DriveBackend& backend, const UpdateOpti
         return kExitFailed;
     }
 
-    int result = 0;
+    DownloadOutcome outcome;
     {
         SignalsHeld held;
         TerminalProgress progress(context.out, context.progressInPlace);
         MessagesBesideProgress messages(context.messages, progress);
         FirmwareDownload download(context.clock, messages, context.firmwareFiles, context.strings);
-        result = download.DownloadFirmware(drives, d, fileName, 0, productCode, progress);
+        download.DownloadFirmware(drives, d, fileName, 0, productCode, progress);
+        outcome = download.Outcome();
     }
     if (context.progressInPlace)
         context.out << '\a' << std::flush;
-    if (result == 1) {
+    if (outcome.updated) {
         for (int id : {IDS_COMPLETION_1, IDS_COMPLETION_2, IDS_COMPLETION_3}) {
             const std::string line = texts.LoadStringResource(id);
             if (!line.empty())
@@ -186,14 +187,13 @@ int UpdateDrive(CommandContext& context, DriveBackend& backend, const UpdateOpti
     if (!problem.empty())
         context.err << problem << "\n";
     context.err << kOperationStopped << "\n";
-    const int writes = backend.AcceptedWrites();
-    if (writes == 0)
+    if (!outcome.AnythingWritten())
         context.err << "The drive was not updated.\n";
-    else if (backend.DownloadClosed())
+    else if (outcome.closed)
         context.err << "The whole firmware was sent and the drive took the closing command; "
                        "only what followed failed.\n";
     else
-        context.err << "The drive took " << writes
+        context.err << "The drive took " << outcome.blocksTaken
                     << " WRITE BUFFER commands before the stop: it holds an incomplete download "
                        "and was not updated.\n";
     return kExitFailed;

@@ -2,6 +2,9 @@
 
 #include <strings.h>
 
+#include <cstdio>
+#include <cstring>
+
 #include <fstream>
 
 #include "catalogue/config_values.h"
@@ -14,7 +17,49 @@ namespace {
 
 constexpr int kLetters = 26;
 
+std::string Hex(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02Xh", value & 0xFF);
+    return text;
+}
+
 }  // namespace
+
+std::string DescribeProblem(const SgProblem& problem) {
+    const std::string command =
+        problem.cdbLength > 0 ? CommandName(problem.cdb[0]) : std::string("opening it");
+    const std::string during = problem.cdbLength > 0 ? " (during " + command + ")" : "";
+    switch (problem.kind) {
+        case SgProblemKind::None:
+            return std::string();
+        case SgProblemKind::NoPermission:
+            if (problem.cdbLength == 0)
+                return "Permission denied on " + problem.node +
+                       ": Quillet needs read and write access to it (run as root, or as a member "
+                       "of the group that owns the node).";
+            return "The kernel refused to send " + command + " to " + problem.node +
+                   " (permission denied): sending firmware needs root (the CAP_SYS_RAWIO "
+                   "capability) and read and write access to the node.";
+        case SgProblemKind::DeviceGone:
+            return problem.node + " is gone" + during +
+                   ": the drive was disconnected or switched off, or the node does not exist.";
+        case SgProblemKind::Rejected:
+            return "The drive rejected " + command + " (status " + Hex(problem.status) +
+                   "): " + SenseInWords(problem.sense.data(), problem.sense.size()) + ".";
+        case SgProblemKind::NeverCompleted:
+            return "The drive did not complete " + command +
+                   " in time; the kernel gave up waiting " + "for it.";
+        case SgProblemKind::TransportFailed:
+            return command + " failed on the way to the drive (host status " +
+                   Hex(problem.hostStatus) + ", driver status " + Hex(problem.driverStatus) + ").";
+        case SgProblemKind::PollingNotSwitched:
+            return "Cannot switch the kernel's media polling for the drive (" + problem.detail +
+                   ": " + std::strerror(problem.error) + "); this needs root.";
+        case SgProblemKind::SystemError:
+            return problem.node + during + ": " + std::strerror(problem.error) + ".";
+    }
+    return std::string();
+}
 
 SgBackend::SgBackend(SgSystem& system)
     : system_(system), nodes_(0), volumes_(system, FindScsiGenericNodes(system)) {
@@ -104,26 +149,6 @@ std::string SimulatedBackend::Problem() const {
         }
     }
     return std::string();
-}
-
-int SimulatedBackend::AcceptedWrites() const {
-    int accepted = 0;
-    for (const Slot& slot : slots_) {
-        for (const sim::JournalEntry& entry : slot.drive->Journal()) {
-            if (!entry.cdb.empty() && entry.cdb[0] == kOpWriteBuffer &&
-                entry.outcome == sim::Outcome::Completed && entry.status == 0)
-                ++accepted;
-        }
-    }
-    return accepted;
-}
-
-bool SimulatedBackend::DownloadClosed() const {
-    for (const Slot& slot : slots_) {
-        if (slot.drive->ImageComplete())
-            return true;
-    }
-    return false;
 }
 
 }  // namespace quillet

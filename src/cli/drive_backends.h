@@ -14,6 +14,10 @@
 
 namespace quillet {
 
+// One paragraph for the user: what failed on a SCSI generic node, why in words, and what access
+// is needed.
+std::string DescribeProblem(const SgProblem& problem);
+
 class DriveBackend {
 public:
     virtual ~DriveBackend() = default;
@@ -23,10 +27,6 @@ public:
     virtual std::string Name(char letter) const = 0;
     // The last failure below the transport, in words; empty when there is none to tell.
     virtual std::string Problem() const = 0;
-    // WRITE BUFFER commands the drive took: none means its firmware is untouched.
-    virtual int AcceptedWrites() const = 0;
-    // Whether the drive took the closing WRITE BUFFER.
-    virtual bool DownloadClosed() const = 0;
     // Whether this process may send a firmware download at all; `why` says what is missing.
     virtual bool MayUpdate(std::string* why) = 0;
     // Drives that could not be opened for want of permission, by name.
@@ -44,8 +44,6 @@ public:
     VolumeDevices& Volumes() override { return volumes_; }
     std::string Name(char letter) const override { return volumes_.Node(letter).path; }
     std::string Problem() const override { return DescribeProblem(volumes_.LastProblem()); }
-    int AcceptedWrites() const override { return volumes_.AcceptedWrites(); }
-    bool DownloadClosed() const override { return volumes_.DownloadClosed(); }
     bool MayUpdate(std::string* why) override;
     std::vector<std::string> Refused() const override { return volumes_.RefusedOpens(); }
     size_t NodeCount() const { return nodes_; }
@@ -68,8 +66,6 @@ public:
     VolumeDevices& Volumes() override { return volumes_; }
     std::string Name(char letter) const override;
     std::string Problem() const override;
-    int AcceptedWrites() const override;
-    bool DownloadClosed() const override;
     bool MayUpdate(std::string*) override { return true; }
     bool Found() const { return !slots_.empty(); }
     // [ASPI] VirtualTime=1: the waits of a run take no real time.

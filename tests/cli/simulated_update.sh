@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # quillet --simulate over the demo's catalogue, images and WNASPI32.CFG: the list, a refused
-# start, and whole updates of the plain and the tagged model, checked against the commands the
-# pass-through download sends (journal) and the image each drive received.
+# start, whole updates of the plain and the tagged model, checked against the commands the
+# pass-through download sends (journal) and the image each drive received, and downloads the
+# drive stops, with what the user is told of the drive's state.
 #
 # usage: simulated_update.sh QUILLET WORK_DIR
 set -euo pipefail
@@ -73,8 +74,25 @@ sed -n 2p Drive0.LOG | grep -q "^2 3C 02 00 00 80 04 00 00 08 00 in 8 GOOD$" || 
 diff <(expected_journal 3 0x200000 40000) <(tail -n +3 Drive0.LOG) || fail "tagged: journal"
 cmp -s <(expected_image MTX5160.BIN 0 40000) Drive0.IMG || fail "tagged: received image"
 
+# A download the drive stops: what the user is told of the drive's state follows what the
+# download says it sent, not a count of commands below it. Drive1's WRITE BUFFER commands are
+# numbers 14 to 18, the closing one 19.
+stopped() {  # command-number expected-line
+    rm -f Drive*.LOG Drive*.IMG
+    sed "s/^\[Drive1\]$/[Drive1]\nFault1=check $1 3B 04\/44\/00/" WNASPI32.CFG >STOP.CFG
+    if "$quillet" --simulate STOP.CFG --yes --allow-older update Drive1 CDRW8432.BIN </dev/null >stop$1.txt 2>&1; then
+        fail "stop at $1: reported as updated"
+    fi
+    grep -qF "The drive rejected WRITE BUFFER" stop$1.txt || fail "stop at $1: the drive's refusal"
+    grep -qF "$2" stop$1.txt || fail "stop at $1: expected \"$2\""
+    [ ! -e Drive1.IMG ] || fail "stop at $1: the drive holds a whole image"
+}
+stopped 14 "The drive was not updated."
+stopped 16 "The drive took 2 WRITE BUFFER commands before the stop: it holds an incomplete download"
+stopped 19 "The drive took 5 WRITE BUFFER commands before the stop"
+
 if ((failures > 0)); then
     cat ./*.txt >&2
     exit 1
 fi
-echo "ok: list, refusals and two whole updates over the simulated drives"
+echo "ok: list, refusals, two whole updates and three stopped ones over the simulated drives"

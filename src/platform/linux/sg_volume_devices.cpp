@@ -4,13 +4,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "device/pass_through_record.h"
-#include "device/scsi.h"
-#include "device/sense_text.h"
 
 namespace quillet {
 
@@ -21,6 +18,7 @@ constexpr char kDefaultPolling[] = "/sys/module/block/parameters/events_dfl_poll
 constexpr int kHostTimedOut = 0x03;    // DID_TIME_OUT
 constexpr int kDriverTimedOut = 0x06;  // DRIVER_TIMEOUT, low bits of driver_status
 constexpr int kDriverSense = 0x08;     // sense data came back: not a failure of its own
+constexpr uint8_t kStatusGood = 0x00;  // the drive's status byte for a command that succeeded
 constexpr unsigned kMillisecondsPerSecond = 1000;
 
 std::string Trimmed(const std::string& text) {
@@ -58,12 +56,6 @@ SgProblemKind KindOfError(int error) {
     }
 }
 
-std::string Hex(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02Xh", value & 0xFF);
-    return text;
-}
-
 }  // namespace
 
 std::vector<SgNode> FindScsiGenericNodes(SgSystem& system) {
@@ -87,42 +79,6 @@ SgNode NodeForDevice(SgSystem& system, const std::string& path) {
             return node;
     }
     return SgNode{path, std::string()};
-}
-
-std::string DescribeProblem(const SgProblem& problem) {
-    const std::string command =
-        problem.cdbLength > 0 ? CommandName(problem.cdb[0]) : std::string("opening it");
-    const std::string during = problem.cdbLength > 0 ? " (during " + command + ")" : "";
-    switch (problem.kind) {
-        case SgProblemKind::None:
-            return std::string();
-        case SgProblemKind::NoPermission:
-            if (problem.cdbLength == 0)
-                return "Permission denied on " + problem.node +
-                       ": Quillet needs read and write access to it (run as root, or as a member "
-                       "of the group that owns the node).";
-            return "The kernel refused to send " + command + " to " + problem.node +
-                   " (permission denied): sending firmware needs root (the CAP_SYS_RAWIO "
-                   "capability) and read and write access to the node.";
-        case SgProblemKind::DeviceGone:
-            return problem.node + " is gone" + during +
-                   ": the drive was disconnected or switched off, or the node does not exist.";
-        case SgProblemKind::Rejected:
-            return "The drive rejected " + command + " (status " + Hex(problem.status) +
-                   "): " + SenseInWords(problem.sense.data(), problem.sense.size()) + ".";
-        case SgProblemKind::NeverCompleted:
-            return "The drive did not complete " + command +
-                   " in time; the kernel gave up waiting " + "for it.";
-        case SgProblemKind::TransportFailed:
-            return command + " failed on the way to the drive (host status " +
-                   Hex(problem.hostStatus) + ", driver status " + Hex(problem.driverStatus) + ").";
-        case SgProblemKind::PollingNotSwitched:
-            return "Cannot switch the kernel's media polling for the drive (" + problem.detail +
-                   ": " + std::strerror(problem.error) + "); this needs root.";
-        case SgProblemKind::SystemError:
-            return problem.node + during + ": " + std::strerror(problem.error) + ".";
-    }
-    return std::string();
 }
 
 SgVolumeDevices::SgVolumeDevices(SgSystem& system, std::vector<SgNode> nodes)
@@ -256,10 +212,6 @@ bool SgVolumeDevices::PassThrough(Opened& opened, uint8_t* record, uint32_t inLe
         return true;
     }
     problem_ = SgProblem();
-    if (fields.cdb[0] == kOpWriteBuffer) {
-        ++acceptedWrites_;
-        downloadClosed_ = downloadClosed_ || fields.dataLength == 0;
-    }
     return true;
 }
 

@@ -54,9 +54,6 @@ struct SgProblem {
     std::string detail;  // the file that could not be written, for the polling switch
 };
 
-// One paragraph for the user: what failed, why in words, and what access is needed.
-std::string DescribeProblem(const SgProblem& problem);
-
 class SgVolumeDevices : public VolumeDevices {
 public:
     // Letter 'A' is nodes[0], 'B' nodes[1], ... (at most 26). `system` must outlive the object.
@@ -73,10 +70,6 @@ public:
 
     const SgNode& Node(char letter) const;
     const SgProblem& LastProblem() const { return problem_; }
-    // WRITE BUFFER commands the drive has taken with GOOD status.
-    int AcceptedWrites() const { return acceptedWrites_; }
-    // Whether the drive took a closing (zero-length) WRITE BUFFER: the download is whole.
-    bool DownloadClosed() const { return downloadClosed_; }
     // Nodes whose open was refused for want of permission, each once.
     const std::vector<std::string>& RefusedOpens() const { return refused_; }
 
@@ -98,8 +91,6 @@ private:
     std::map<VolumeHandle, Opened> handles_;
     VolumeHandle next_ = 0x100;
     SgProblem problem_;
-    int acceptedWrites_ = 0;
-    bool downloadClosed_ = false;
     std::vector<std::string> refused_;
 };
 
