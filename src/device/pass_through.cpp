@@ -84,20 +84,6 @@ bool PassThroughTransport::Inquiry(VolumeHandle handle, uint8_t pathId, uint8_t 
     return commands_.Inquiry(HandleAddress(handle, pathId, targetId, lun), buffer, length);
 }
 
-bool PassThroughTransport::ReadBuffer(VolumeHandle handle, uint8_t pathId, uint8_t targetId,
-                                      uint8_t lun, uint32_t offset, uint8_t* buffer,
-                                      uint32_t length) {
-    return commands_.ReadBuffer(HandleAddress(handle, pathId, targetId, lun), offset, buffer,
-                                length);
-}
-
-bool PassThroughTransport::WriteFirmwareBlock(VolumeHandle handle, uint8_t pathId, uint8_t targetId,
-                                              uint8_t lun, uint32_t offset, const uint8_t* data,
-                                              uint32_t length) {
-    return commands_.WriteFirmwareBlock(HandleAddress(handle, pathId, targetId, lun), offset, data,
-                                        length);
-}
-
 bool PassThroughTransport::SetMediaChangeNotification(VolumeHandle handle, uint8_t switchByte) {
     PreventMediaRemoval value{switchByte};
     uint32_t returned = 0;
@@ -188,19 +174,6 @@ std::string PassThroughDriveList::Product(int index) const {
 std::string PassThroughDriveList::Revision(int index) const {
     const PassThroughDrive* drive = At(index);
     return drive ? drive->revision : std::string();
-}
-
-bool PassThroughDriveList::ReadBuffer(int index, uint32_t offset, uint8_t* buffer,
-                                      uint32_t length) {
-    const PassThroughDrive* drive = At(index);
-    return drive && transport_.Commands().ReadBuffer(drive->Address(), offset, buffer, length);
-}
-
-bool PassThroughDriveList::WriteFirmwareBlock(int index, uint32_t offset, const uint8_t* data,
-                                              uint32_t length) {
-    const PassThroughDrive* drive = At(index);
-    return drive &&
-           transport_.Commands().WriteFirmwareBlock(drive->Address(), offset, data, length);
 }
 
 bool PassThroughDriveList::TestUnitReady(int index, uint8_t* qualifier) {

@@ -43,10 +43,6 @@ public:
                        int ejectFlag);
     bool Inquiry(VolumeHandle handle, uint8_t pathId, uint8_t targetId, uint8_t lun,
                  uint8_t* buffer, uint32_t length);
-    bool ReadBuffer(VolumeHandle handle, uint8_t pathId, uint8_t targetId, uint8_t lun,
-                    uint32_t offset, uint8_t* buffer, uint32_t length);
-    bool WriteFirmwareBlock(VolumeHandle handle, uint8_t pathId, uint8_t targetId, uint8_t lun,
-                            uint32_t offset, const uint8_t* data, uint32_t length);
     // 1 switches the system's media change notification for the device off, 0 on again.
     bool SetMediaChangeNotification(VolumeHandle handle, uint8_t switchByte);
     bool WaitUntilReady(VolumeHandle handle, uint8_t pathId, uint8_t targetId, uint8_t lun);
@@ -91,10 +87,8 @@ public:
     std::string Product(int index) const;
     std::string Revision(int index) const;
 
-    // The handle commands on the drive's record (its handle and address bytes); false for an
-    // index out of range.
-    bool ReadBuffer(int index, uint32_t offset, uint8_t* buffer, uint32_t length);
-    bool WriteFirmwareBlock(int index, uint32_t offset, const uint8_t* data, uint32_t length);
+    // TEST UNIT READY on the drive's record (its handle and address bytes); false for an index
+    // out of range.
     bool TestUnitReady(int index, uint8_t* qualifier);
     // READ BUFFER at 0x8004, 8 bytes; the tag is cut at its first zero byte and empty when the
     // call failed.

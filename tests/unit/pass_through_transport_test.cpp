@@ -23,6 +23,15 @@ PassThroughDirect FixedPartOf(const std::vector<uint8_t>& in) {
 enum class Call { TestUnitReady, Load, Eject, Inquiry, ReadTag, WriteBlock, WriteClosing };
 
 // Address bytes path 1, target 2, lun 3 show where each lands (the program always sends 0).
+DriveAddress Address(VolumeHandle handle) {
+    DriveAddress address;
+    address.handle = handle;
+    address.pathId = 1;
+    address.targetId = 2;
+    address.lunId = 3;
+    return address;
+}
+
 bool Send(PassThroughTransport& t, VolumeHandle h, Call call) {
     static uint8_t buffer[1024];
     static const uint8_t block[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
@@ -36,11 +45,11 @@ bool Send(PassThroughTransport& t, VolumeHandle h, Call call) {
         case Call::Inquiry:
             return t.Inquiry(h, 1, 2, 3, buffer, 1024);
         case Call::ReadTag:
-            return t.ReadBuffer(h, 1, 2, 3, 0x8004, buffer, 8);
+            return t.Commands().ReadBuffer(Address(h), 0x8004, buffer, 8);
         case Call::WriteBlock:
-            return t.WriteFirmwareBlock(h, 1, 2, 3, 0x123456, block, 16);
+            return t.Commands().WriteFirmwareBlock(Address(h), 0x123456, block, 16);
         case Call::WriteClosing:
-            return t.WriteFirmwareBlock(h, 1, 2, 3, 0x123466, nullptr, 0);
+            return t.Commands().WriteFirmwareBlock(Address(h), 0x123466, nullptr, 0);
     }
     return false;
 }
@@ -155,10 +164,11 @@ TEST(PassThroughTransportFailures, NoDriveOrNoAnswerIsAFailedCall) {
     PassThroughTransport transport(rig.volumes, rig.clock);
     EXPECT_EQ(transport.OpenDrive('Q', VolumeAccess::ReadWrite), kInvalidVolumeHandle);
 
-    const VolumeHandle handle = transport.OpenDrive('H', VolumeAccess::ReadWrite);
     uint8_t tag[8];
     std::memset(tag, 0xAA, sizeof tag);
-    EXPECT_FALSE(transport.ReadBuffer(handle, 0, 0, 0, 0x8004, tag, 8));
+    DriveAddress address;
+    address.handle = transport.OpenDrive('H', VolumeAccess::ReadWrite);
+    EXPECT_FALSE(transport.Commands().ReadBuffer(address, 0x8004, tag, 8));
     EXPECT_EQ(rig.clock.NowMilliseconds(), 30000u);  // the storage stack's time-out
     EXPECT_EQ(std::vector<uint8_t>(tag, tag + 8), std::vector<uint8_t>(8, 0));  // cleared first
     EXPECT_FALSE(transport.TestUnitReady(kInvalidVolumeHandle, 0, 0, 0, nullptr));
