@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "device/pass_through_record.h"
+#include "platform/pass_through_record.h"
 
 namespace quillet::sim {
 

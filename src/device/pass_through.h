@@ -10,9 +10,9 @@
 
 #include "catalogue/file_catalog.h"
 #include "device/commands.h"
-#include "device/pass_through_record.h"
 #include "device/scsi.h"
 #include "platform/clock.h"
+#include "platform/pass_through_record.h"
 #include "platform/volume_devices.h"
 
 namespace quillet {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "device/pass_through_record.h"
+#include "platform/pass_through_record.h"
 
 namespace quillet {
 

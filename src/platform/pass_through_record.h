@@ -3,8 +3,9 @@
 // and output of the request. Byte-packed, little-endian; the data buffer field is a pointer, so
 // a 64-bit build has a wider fixed part and the sense area moves with it.
 //
-// Its one encoder and decoder are here too: the transport writes records and reads the answers;
-// the simulated volumes and the Linux service read records and write the answers.
+// It is what a volume device's SCSI pass-through control carries, so it lives beside that
+// service, with its one encoder and decoder: the transport writes records and reads the
+// answers; the simulated volumes and the Linux service read records and write the answers.
 #pragma once
 
 #include <array>

@@ -1,4 +1,4 @@
-#include "device/pass_through_record.h"
+#include "platform/pass_through_record.h"
 
 #include <algorithm>
 #include <cstring>
