@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "device/aspi_transport.h"
@@ -14,6 +15,7 @@
 #include "platform/clock.h"
 #include "platform/firmware_file.h"
 #include "platform/message_box.h"
+#include "update/firmware_image.h"
 #include "update/progress_control.h"
 
 namespace quillet {
@@ -43,9 +45,46 @@ struct DownloadOutcome {
     int blocksTaken = 0;   // image blocks the drive took
     bool closed = false;   // the drive took the closing command after the whole image
     bool updated = false;  // and everything after it succeeded: the door's 1
+    bool stopped = false;  // the front end stopped it before a block (DownloadWatch)
+    bool waitCut = false;  // the front end cut the programming wait short
 
     // Whether the drive's firmware memory may have been touched.
     bool AnythingWritten() const { return blocksTaken > 0; }
+};
+
+// What a download will send, known before anything changes on the drive.
+struct DownloadPlan {
+    FirmwareImage image;
+    uint32_t productCode = 0;
+    uint32_t firstOffset = 0;    // the first block's buffer offset
+    uint32_t lastOffset = 0;     // the last block's
+    uint32_t closingOffset = 0;  // the one the closing command names
+    int blocks = 0;
+    uint64_t bytes = 0;  // what the blocks carry, the last one's padding included
+    uint32_t programmingWaitMs = 0;
+};
+
+// A front end's say in a download under way. The Windows program has none.
+class DownloadWatch {
+public:
+    virtual ~DownloadWatch() = default;
+
+    // Asked once the disc check has passed, before anything is switched or written: false ends
+    // the download with nothing written.
+    virtual bool WriteNow() = 0;
+    // Asked before each block after the first: true stops the download there, without the
+    // closing command.
+    virtual bool StopBeforeBlock() = 0;
+    // Asked before each step of the programming wait, with the time it still has to run: true
+    // ends the wait there.
+    virtual bool CutProgrammingWait(uint32_t leftMs) = 0;
+};
+
+// What TEST UNIT READY alone says about a disc.
+enum class DiscProbe : uint8_t {
+    Empty,       // no disc: the download would go on
+    TrayOpen,    // the download would close the tray and look again
+    DiscLoaded,  // the download would eject it and stop
 };
 
 class FirmwareDownload {
@@ -84,6 +123,36 @@ private:
     FirmwareFiles& files_;
     StringSource& strings_;
     DownloadOutcome outcome_;
+};
+
+// A pass-through download in stages, for a front end that shows what will be written and asks
+// before writing: the same commands, boxes and waits as the door above. The drive's two handles
+// are open from Prepare to the object's end, which switches the media change notification back
+// on if a download left it off.
+class PassThroughUpdate {
+public:
+    // The services, the list and the bar must outlive the object.
+    PassThroughUpdate(Clock& clock, MessageBoxService& messages, FirmwareFiles& files,
+                      StringSource& strings, PassThroughDriveList& drives, int index,
+                      ProgressControl& progress, WindowHandle owner);
+    ~PassThroughUpdate();
+    PassThroughUpdate(const PassThroughUpdate&) = delete;
+    PassThroughUpdate& operator=(const PassThroughUpdate&) = delete;
+
+    // Opens the drive and `fileName` (exclusively, until Write ends), finds the drive's image
+    // and checks its offsets. False, with the failure shown, when one of them failed.
+    bool Prepare(const std::string& fileName, uint32_t productCode);
+    // What Write will send; after Prepare succeeded.
+    const DownloadPlan& Plan() const;
+    // TEST UNIT READY as the disc check sends it, and nothing else; after Prepare succeeded.
+    DiscProbe ProbeDisc();
+    // The disc check, the blocks, the closing command and the programming wait; `watch` may
+    // stop it. After Prepare succeeded, once.
+    DownloadOutcome Write(DownloadWatch* watch);
+
+private:
+    struct Stages;
+    std::unique_ptr<Stages> stages_;
 };
 
 }  // namespace quillet

@@ -41,6 +41,9 @@ public:
     bool ProgressFull() override { return position_ >= end_; }
     int ProgrammingSteps() const override { return kAspiProgrammingSteps; }
     uint32_t ProgrammingStepMs() const override { return kAspiProgrammingStepMs; }
+    uint32_t ProgrammingWaitMs(int) const override {
+        return kAspiProgrammingSteps * kAspiProgrammingStepMs;
+    }
 
     // A disc left in the drive is found after the tray has been closed.
     bool DriveIsEmpty() override {

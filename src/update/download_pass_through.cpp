@@ -1,5 +1,7 @@
 // The download over pass-through: two handles on the drive's volume for the length of the call,
 // one for the commands and one for the media change notification switch.
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "update/download_path.h"
@@ -77,6 +79,22 @@ public:
     bool ProgressFull() override { return progress_.GetPos() >= kPassThroughProgressMax; }
     int ProgrammingSteps() const override { return kPassThroughProgressMax; }
     uint32_t ProgrammingStepMs() const override { return kPassThroughProgrammingStepMs; }
+    // The bar has taken a step per block, up to its end; the wait fills the rest.
+    uint32_t ProgrammingWaitMs(int blocks) const override {
+        return static_cast<uint32_t>(kPassThroughProgressMax -
+                                     std::min(blocks, kPassThroughProgressMax)) *
+               kPassThroughProgrammingStepMs;
+    }
+
+    // The disc check's first look, TEST UNIT READY alone.
+    DiscProbe ProbeDisc() {
+        uint8_t qualifier = 0;
+        for (int i = 0; i < kTestsBeforeCheck; ++i)
+            drives_.TestUnitReady(index_, &qualifier);
+        if (drives_.TestUnitReady(index_, &qualifier))
+            return DiscProbe::DiscLoaded;
+        return qualifier == kTrayOpen ? DiscProbe::TrayOpen : DiscProbe::Empty;
+    }
 
     // An open tray is closed and given time before the disc check; a closed one is not touched.
     bool DriveIsEmpty() override {
@@ -134,27 +152,84 @@ private:
 
 }  // namespace
 
+struct PassThroughUpdate::Stages {
+    Stages(Clock& clock, MessageBoxService& messages, FirmwareFiles& files, StringSource& strings,
+           PassThroughDriveList& drives, int index, ProgressControl& progress, WindowHandle owner)
+        : clock(clock),
+          messages(messages),
+          files(files),
+          strings(strings),
+          drives(drives),
+          index(index),
+          progress(progress),
+          owner(owner) {}
+
+    Clock& clock;
+    MessageBoxService& messages;
+    FirmwareFiles& files;
+    StringSource& strings;
+    PassThroughDriveList& drives;
+    const int index;
+    ProgressControl& progress;
+    const WindowHandle owner;
+    // Made by Prepare, in this order; ended in the other.
+    std::unique_ptr<OpenedDrive> opened;
+    std::unique_ptr<PassThroughPath> path;
+    std::unique_ptr<DownloadSession> session;
+};
+
+PassThroughUpdate::PassThroughUpdate(Clock& clock, MessageBoxService& messages,
+                                     FirmwareFiles& files, StringSource& strings,
+                                     PassThroughDriveList& drives, int index,
+                                     ProgressControl& progress, WindowHandle owner)
+    : stages_(std::make_unique<Stages>(clock, messages, files, strings, drives, index, progress,
+                                       owner)) {}
+
+PassThroughUpdate::~PassThroughUpdate() {
+    // Whatever ended the download, the user's drive gets its notification back before the
+    // handle closes.
+    if (stages_->path && stages_->path->NotificationOff())
+        stages_->drives.Transport().SetMediaChangeNotification(stages_->opened->Notification(),
+                                                               kNotificationOn);
+    stages_->session.reset();
+    stages_->path.reset();
+    stages_->opened.reset();
+}
+
+bool PassThroughUpdate::Prepare(const std::string& fileName, uint32_t productCode) {
+    Stages& s = *stages_;
+    PassThroughDrive* drive = s.drives.Drive(s.index);
+    if (drive != nullptr)
+        s.opened = std::make_unique<OpenedDrive>(s.drives.Transport(), *drive);
+    if (drive == nullptr || !s.opened->Opened()) {
+        s.messages.Show(kDriveOpenError, kPassThroughCaption, MessageIcon::Stop, false, s.owner);
+        return false;
+    }
+    s.path = std::make_unique<PassThroughPath>(s.drives, s.index, *drive, s.opened->Notification(),
+                                               s.messages, s.strings, s.progress, s.owner);
+    s.session = std::make_unique<DownloadSession>(*s.path, s.clock, s.files);
+    return s.session->Prepare(fileName, drive->product, productCode);
+}
+
+const DownloadPlan& PassThroughUpdate::Plan() const {
+    return stages_->session->Plan();
+}
+
+DiscProbe PassThroughUpdate::ProbeDisc() {
+    return stages_->path->ProbeDisc();
+}
+
+DownloadOutcome PassThroughUpdate::Write(DownloadWatch* watch) {
+    return stages_->session->Write(watch);
+}
+
 int FirmwareDownload::DownloadFirmware(PassThroughDriveList& drives, int index,
                                        const std::string& fileName, WindowHandle owner,
                                        uint32_t productCode, ProgressControl& progress) {
     outcome_ = DownloadOutcome();
-    const auto openError = [&] {
-        messages_.Show(kDriveOpenError, kPassThroughCaption, MessageIcon::Stop, false, owner);
-        return 0;
-    };
-    PassThroughDrive* drive = drives.Drive(index);
-    if (drive == nullptr)
-        return openError();
-    OpenedDrive opened(drives.Transport(), *drive);
-    if (!opened.Opened())
-        return openError();
-    PassThroughPath path(drives, index, *drive, opened.Notification(), messages_, strings_,
-                         progress, owner);
-    outcome_ = RunDownload(path, clock_, files_, fileName, drive->product, productCode);
-    // Whatever ended the download, the user's drive gets its notification back before the
-    // handle closes.
-    if (path.NotificationOff())
-        drives.Transport().SetMediaChangeNotification(opened.Notification(), kNotificationOn);
+    PassThroughUpdate update(clock_, messages_, files_, strings_, drives, index, progress, owner);
+    if (update.Prepare(fileName, productCode))
+        outcome_ = update.Write(nullptr);
     return outcome_.updated ? 1 : 0;
 }
 

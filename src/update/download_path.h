@@ -44,6 +44,8 @@ public:
     // The programming wait: at most this many steps of this many milliseconds.
     virtual int ProgrammingSteps() const = 0;
     virtual uint32_t ProgrammingStepMs() const = 0;
+    // How long the programming wait runs after an image of `blocks` blocks.
+    virtual uint32_t ProgrammingWaitMs(int blocks) const = 0;
 
     // Makes sure no disc is loaded; when one is, says so, ejects it and answers false.
     virtual bool DriveIsEmpty() = 0;
@@ -75,10 +77,36 @@ protected:
     const WindowHandle owner_;
 };
 
-// The download over one path: opens `fileName` exclusively, finds the image for `product` in it,
-// checks that its blocks' offsets fit from the product code's low 24 bits on, makes sure the
-// drive holds no disc, streams the image block by block, sends the closing command and waits
-// while the drive programs its memory. Every failure is shown through the path.
+// One download over one path, in its stages. Every failure is shown through the path.
+class DownloadSession {
+public:
+    // The path and the services must outlive the object.
+    DownloadSession(DownloadPath& path, Clock& clock, FirmwareFiles& files)
+        : path_(path), clock_(clock), files_(files) {}
+    DownloadSession(const DownloadSession&) = delete;
+    DownloadSession& operator=(const DownloadSession&) = delete;
+
+    // Opens `fileName` exclusively, finds the image for `product` in it and checks that its
+    // blocks' offsets fit from the product code's low 24 bits on. False when one failed.
+    bool Prepare(const std::string& fileName, const std::string& product, uint32_t productCode);
+    // After Prepare succeeded.
+    const DownloadPlan& Plan() const { return plan_; }
+    // Makes sure the drive holds no disc, streams the image block by block, sends the closing
+    // command and waits while the drive programs its memory; `watch` (may be null) may stop it.
+    // After Prepare succeeded; the file is closed on every way out.
+    DownloadOutcome Write(DownloadWatch* watch);
+
+private:
+    bool WriteSteps(DownloadWatch* watch, DownloadOutcome& outcome);
+
+    DownloadPath& path_;
+    Clock& clock_;
+    FirmwareFiles& files_;
+    std::unique_ptr<FirmwareFile> file_;
+    DownloadPlan plan_;
+};
+
+// The whole download at once: Prepare, then Write with no watch.
 DownloadOutcome RunDownload(DownloadPath& path, Clock& clock, FirmwareFiles& files,
                             const std::string& fileName, const std::string& product,
                             uint32_t productCode);

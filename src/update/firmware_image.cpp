@@ -30,12 +30,13 @@ bool ReadTag(FirmwareFile& file, uint8_t* tag) {
 
 // A section is sent whole, header included, so it must hold its header and end inside the file.
 LocateResult Select(FirmwareFile& file, uint64_t fileLength, uint64_t start, uint32_t length,
-                    FirmwareImage* image) {
+                    int section, FirmwareImage* image) {
     if (length < kSectionHeaderSize || start > fileLength || length > fileLength - start)
         return LocateResult::ReadError;
     file.Seek(start);
     image->start = start;
     image->length = length;
+    image->section = section;
     return LocateResult::Located;
 }
 
@@ -80,6 +81,9 @@ bool TagsMatch(const std::string& driveTag, const uint8_t* sectionTag) {
 LocateResult LocateImage(FirmwareFile& file, const std::string& product,
                          const FirmwareTagReader& readTag, FirmwareImage* image) {
     const uint64_t fileLength = file.Length();
+    image->fileLength = fileLength;
+    image->driveTag.clear();
+    image->section = 0;
     uint32_t lengthA = 0;
     const bool haveLengthA = ReadSectionLength(file, &lengthA);
     if (!IsTaggedModel(product)) {
@@ -92,12 +96,13 @@ LocateResult LocateImage(FirmwareFile& file, const std::string& product,
 
     std::string driveTag;
     const bool haveDriveTag = readTag(&driveTag);
+    image->driveTag = driveTag;
     uint8_t tag[kFirmwareTagSize] = {};
     const bool haveTagA = ReadTag(file, tag);
     if (!haveDriveTag || !haveLengthA || !haveTagA)
         return LocateResult::ReadError;
     if (TagsMatch(driveTag, tag))
-        return Select(file, fileLength, 0, lengthA, image);
+        return Select(file, fileLength, 0, lengthA, 1, image);
 
     // Section B starts where section A ends; an A too short for its own header has no end.
     if (lengthA < kSectionHeaderSize)
@@ -106,7 +111,7 @@ LocateResult LocateImage(FirmwareFile& file, const std::string& product,
     uint32_t lengthB = 0;
     if (!ReadSectionLength(file, &lengthB) || !ReadTag(file, tag) || !TagsMatch(driveTag, tag))
         return LocateResult::ReadError;
-    return Select(file, fileLength, lengthA, lengthB, image);
+    return Select(file, fileLength, lengthA, lengthB, 2, image);
 }
 
 uint64_t PaddedLength(uint64_t imageLength) {

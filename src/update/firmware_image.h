@@ -35,6 +35,11 @@ bool TagsMatch(const std::string& driveTag, const uint8_t* sectionTag);
 struct FirmwareImage {
     uint64_t start = 0;
     uint64_t length = 0;
+    uint64_t fileLength = 0;
+    // For a model that picks its section by tag: the tag the drive reported and the section that
+    // carries it (1 or 2). 0 when the whole file is the image.
+    std::string driveTag;
+    int section = 0;
 };
 
 enum class LocateResult { Located, ReadError };
