@@ -2,7 +2,9 @@
 
 #include <signal.h>
 
+#include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <istream>
 #include <ostream>
 #include <vector>
@@ -22,27 +24,10 @@ namespace {
 constexpr int kMaxSources = static_cast<int>(kTableSize);
 constexpr uint8_t kPeripheralNoDevice = 0x7F;
 
-// Interrupts wait while the drive is being changed: a download cut short leaves the drive with
-// half a firmware, and the media polling switched off. They arrive once the object ends.
-class SignalsHeld {
-public:
-    SignalsHeld() {
-        sigset_t held;
-        sigemptyset(&held);
-        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP})
-            sigaddset(&held, signal);
-        sigprocmask(SIG_BLOCK, &held, &previous_);
-    }
-    ~SignalsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
-    SignalsHeld(const SignalsHeld&) = delete;
-    SignalsHeld& operator=(const SignalsHeld&) = delete;
-
-private:
-    sigset_t previous_;
-};
-
 std::string Describe(const PassThroughDriveList& drives, int index) {
-    return drives.Vendor(index) + " " + drives.Product(index) + " " + drives.Revision(index);
+    return TrimTrailingSpace(drives.Vendor(index)) + " " +
+           TrimTrailingSpace(drives.Product(index)) + " " +
+           TrimTrailingSpace(drives.Revision(index));
 }
 
 // What a device that the search left out is, from its own INQUIRY answer.
@@ -74,7 +59,9 @@ int ListDrives(CommandContext& context, DriveBackend& backend) {
                                 backend.Volumes(), context.clock);
     // The list holds the last letter first; the nodes are shown in the kernel's order.
     for (int i = drives.DriveCount() - 1; i >= 0; --i) {
-        context.out << backend.Name(drives.DriveLetter(i)) << "  " << Describe(drives, i) << "\n";
+        // Columns: the identification's fields keep their width.
+        context.out << backend.Name(drives.DriveLetter(i)) << "  " << drives.Vendor(i) << " "
+                    << drives.Product(i) << " " << drives.Revision(i) << "\n";
         const std::vector<std::string> sources =
             drives.SourceEntries(drives.Product(i), kMaxSources);
         if (sources.empty())
@@ -96,12 +83,196 @@ int ListDrives(CommandContext& context, DriveBackend& backend) {
     return kExitDone;
 }
 
+namespace {
+
+// The signals that ask the program to end, counted while an update runs: they are obeyed where
+// the drive can take it (TerminalWatch, between commands), never in the middle of a command.
+volatile sig_atomic_t interruptions = 0;
+
+void CountInterruption(int) {
+    interruptions = interruptions + 1;
+}
+
+class InterruptionsCounted {
+public:
+    InterruptionsCounted() {
+        interruptions = 0;
+        struct sigaction action {};
+        action.sa_handler = CountInterruption;
+        sigemptyset(&action.sa_mask);
+        // No SA_RESTART: a question waiting for its answer returns unanswered.
+        for (size_t i = 0; i < kSignals.size(); ++i)
+            sigaction(kSignals[i], &action, &previous_[i]);
+    }
+    ~InterruptionsCounted() {
+        for (size_t i = 0; i < kSignals.size(); ++i)
+            sigaction(kSignals[i], &previous_[i], nullptr);
+    }
+    InterruptionsCounted(const InterruptionsCounted&) = delete;
+    InterruptionsCounted& operator=(const InterruptionsCounted&) = delete;
+
+    static int Count() { return interruptions; }
+
+private:
+    static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
+    std::array<struct sigaction, 3> previous_{};
+};
+
+std::string Seconds(uint32_t milliseconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", milliseconds / 1000.0);
+    return text;
+}
+
+std::string HexOffset(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%06Xh", value);
+    return text;
+}
+
+// The user's interruptions, obeyed where the drive can take them: before the first block at
+// once, between blocks after the one in flight, and during the programming wait only when
+// asked twice.
+class TerminalWatch : public DownloadWatch {
+public:
+    TerminalWatch(std::ostream& err, TerminalProgress& progress, int blocks)
+        : err_(err), progress_(progress), blocks_(blocks) {}
+
+    bool WriteNow() override { return InterruptionsCounted::Count() == 0; }
+    bool StopBeforeBlock() override {
+        ++sent_;
+        if (InterruptionsCounted::Count() == 0)
+            return false;
+        progress_.BreakLine();
+        err_ << "Interrupted: stopped after block " << sent_ << " of " << blocks_
+             << "; no closing command was sent." << std::endl;
+        return true;
+    }
+    bool CutProgrammingWait(uint32_t leftMs) override {
+        left_ = leftMs;
+        const int count = InterruptionsCounted::Count();
+        if (count >= 2)
+            return true;
+        if (count == 1 && !warned_) {
+            warned_ = true;
+            progress_.BreakLine();
+            err_ << "The drive is programming its memory and must not be powered down: "
+                 << Seconds(leftMs)
+                 << " left. The wait goes on; Ctrl-C again ends the program, not the "
+                    "programming."
+                 << std::endl;
+        }
+        return false;
+    }
+    uint32_t Left() const { return left_; }
+
+private:
+    std::ostream& err_;
+    TerminalProgress& progress_;
+    const int blocks_;
+    int sent_ = 0;  // blocks sent
+    bool warned_ = false;
+    uint32_t left_ = 0;
+};
+
+// The offered entry to install: the one named (by file name, or a path to a file of the
+// catalogue folder), else the newest whose file the folder holds. Empty, with the reason
+// written, when there is none.
+std::string ChooseEntry(CommandContext& context, const std::vector<std::string>& sources,
+                        const std::string& product, const std::string& image) {
+    const std::string folder = context.files.CurrentDirectory();
+    if (!image.empty()) {
+        std::string name = image;
+        const size_t slash = image.find_last_of('/');
+        if (slash != std::string::npos) {
+            char* resolved = realpath(image.substr(0, slash == 0 ? 1 : slash).c_str(), nullptr);
+            const std::string where = resolved ? resolved : std::string();
+            std::free(resolved);
+            name = where == folder ? image.substr(slash + 1) : std::string();
+        }
+        for (const std::string& source : sources) {
+            if (name.empty() || SplitSourceEntry(source).fileName != name)
+                continue;
+            if (context.files.Exists(name))
+                return source;
+            context.err << name << " is offered for " << product << " but is not in " << folder
+                        << ".\n";
+            return std::string();
+        }
+        context.err << image << " is not offered for " << product << " in " << folder
+                    << "; the catalogue offers:\n";
+        for (const std::string& source : sources)
+            context.err << "    " << source << "\n";
+        return std::string();
+    }
+    std::string newest;
+    for (const std::string& source : sources) {
+        const SourceEntry entry = SplitSourceEntry(source);
+        if (entry.fileName.empty() || !context.files.Exists(entry.fileName))
+            continue;
+        if (newest.empty() || CompareFirmwareVersions(SplitSourceEntry(newest).version,
+                                                      entry.version, kEntryVersionLength) < 0)
+            newest = source;
+    }
+    if (newest.empty()) {
+        context.err << "None of the firmware files the catalogue offers for " << product
+                    << " is in " << folder << "; it expects:\n";
+        for (const std::string& source : sources)
+            context.err << "    " << SplitSourceEntry(source).fileName << "  (" << source << ")\n";
+    }
+    return newest;
+}
+
+void ShowPlan(std::ostream& out, const std::string& fileName, const DownloadPlan& plan) {
+    const FirmwareImage& image = plan.image;
+    out << "Image:    " << fileName << ", " << image.fileLength << " bytes; ";
+    if (image.section == 0)
+        out << "the whole file is the image\n";
+    else
+        out << "section " << image.section << " (bytes " << image.start << " to "
+            << image.start + image.length - 1 << "), which carries the drive's tag \""
+            << image.driveTag << "\"\n";
+    out << "Product code: " << HexOffset(plan.productCode) << "\n"
+        << "Sends:    " << plan.blocks << " WRITE BUFFER block" << (plan.blocks == 1 ? "" : "s")
+        << " of at most 16384 bytes, " << plan.bytes << " bytes in all, at offsets "
+        << HexOffset(plan.firstOffset) << " to " << HexOffset(plan.lastOffset)
+        << ", then the closing command at " << HexOffset(plan.closingOffset) << "\n"
+        << "Then:     waits " << Seconds(plan.programmingWaitMs)
+        << " while the drive programs its memory" << std::endl;
+}
+
+// The last lines of an update that did not end well: where the drive stands.
+int SayWhereTheDriveStands(std::ostream& err, const DownloadOutcome& outcome, uint32_t leftMs) {
+    if (!outcome.AnythingWritten()) {
+        err << "The drive was not updated. Nothing was written to it.\n";
+        return kExitFailed;
+    }
+    if (outcome.waitCut) {
+        err << "The drive took the whole firmware and is programming its memory: do not power it "
+               "down or reset it for another "
+            << Seconds(leftMs) << ".\n";
+        return kExitWaitCut;
+    }
+    if (outcome.closed) {
+        err << "The whole firmware was sent and the drive took the closing command; only what "
+               "followed failed.\n";
+        return kExitAfterClose;
+    }
+    err << "The drive took " << outcome.blocksTaken
+        << " WRITE BUFFER commands before the stop: it holds an incomplete download that it has "
+           "not saved, and still runs its old firmware.\n";
+    return kExitIncomplete;
+}
+
+}  // namespace
+
 int UpdateDrive(CommandContext& context, DriveBackend& backend, const UpdateOptions& options) {
     std::string why;
-    if (!backend.MayUpdate(&why)) {
+    if (!options.dryRun && !backend.MayUpdate(&why)) {
         context.err << why << "\n";
         return kExitFailed;
     }
+    InterruptionsCounted interruptible;
     PassThroughDriveList drives(context.directory, context.files, context.profile, context.messages,
                                 backend.Volumes(), context.clock);
     if (drives.DriveCount() == 0) {
@@ -112,66 +283,80 @@ int UpdateDrive(CommandContext& context, DriveBackend& backend, const UpdateOpti
     }
     const int d = 0;
     const std::string name = backend.Name(drives.DriveLetter(d));
+    const std::string product = TrimTrailingSpace(drives.Product(d));
+    const std::string revision = TrimTrailingSpace(drives.Revision(d));
     const std::vector<std::string> sources = drives.SourceEntries(drives.Product(d), kMaxSources);
     if (sources.empty()) {
-        context.err << "The catalogue offers no firmware for " << drives.Product(d)
+        context.err << "The catalogue offers no firmware for " << product
                     << ". Nothing was sent to change the drive.\n";
         return kExitFailed;
     }
-    std::string entry = sources.front();
-    if (!options.image.empty()) {
-        entry.clear();
-        for (const std::string& source : sources) {
-            if (SplitSourceEntry(source).fileName == options.image)
-                entry = source;
-        }
-        if (entry.empty()) {
-            context.err << options.image << " is not offered for " << drives.Product(d)
-                        << "; the catalogue offers:\n";
-            for (const std::string& source : sources)
-                context.err << "    " << source << "\n";
-            return kExitUsage;
-        }
-    }
+    const std::string entry = ChooseEntry(context, sources, product, options.image);
+    if (entry.empty())
+        return options.image.empty() ? kExitFailed : kExitUsage;
     const SourceEntry offered = SplitSourceEntry(entry);
-    const std::string& version = offered.version;
-    const std::string& fileName = offered.fileName;
-    context.out << "Drive:    " << name << "  " << Describe(drives, d) << "\n"
-                << "Firmware: " << entry << std::endl;
-
-    EnglishTexts texts;
-    if (CompareFirmwareVersions(drives.Revision(d), version, kEntryVersionLength) > 0) {
-        context.out << texts.DialogText(IDD_OLD_VERSION, IDC_OLD_VERSION_TEXT) << std::endl;
-        if (!options.allowOlder &&
-            !(options.interactive && AskYesNo(context.in, context.out, "Continue?"))) {
-            context.err << "Not updated: the firmware offered is older than the drive's"
-                        << (options.interactive ? "." : " (--allow-older goes on).") << "\n";
-            return kExitFailed;
-        }
-    }
-    context.out << texts.DialogText(IDD_START_CONFIRM, IDC_CONFIRM_TEXT) << std::endl;
-    if (!options.yes &&
-        !(options.interactive && AskYesNo(context.in, context.out, "Start the update?"))) {
-        context.err << "Not updated: the update was not confirmed"
-                    << (options.interactive ? "." : " (--yes confirms it).") << "\n";
-        return kExitFailed;
-    }
     uint32_t productCode = 0;
     if (!drives.ProductIdForProduct(drives.Product(d), productCode)) {
-        context.err << "The catalogue gives no product code (PRODUCT_ID) for " << drives.Product(d)
+        context.err << "The catalogue gives no product code (PRODUCT_ID) for " << product
                     << ". Nothing was sent to change the drive.\n";
         return kExitFailed;
     }
+    context.out << "Drive:    " << name << "  " << Describe(drives, d) << "\n"
+                << "Firmware: " << entry << " (the drive runs " << revision << ")" << std::endl;
 
-    DownloadOutcome outcome;
-    {
-        SignalsHeld held;
-        TerminalProgress progress(context.out, context.progressInPlace);
-        MessagesBesideProgress messages(context.messages, progress);
-        FirmwareDownload download(context.clock, messages, context.firmwareFiles, context.strings);
-        download.DownloadFirmware(drives, d, fileName, 0, productCode, progress);
-        outcome = download.Outcome();
+    TerminalProgress progress(context.out, context.progressInPlace);
+    MessagesBesideProgress messages(context.messages, progress);
+    PassThroughUpdate update(context.clock, messages, context.firmwareFiles, context.strings,
+                             drives, d, progress, 0);
+    if (!update.Prepare(offered.fileName, productCode))
+        return SayWhereTheDriveStands(context.err, DownloadOutcome(), 0);
+    ShowPlan(context.out, offered.fileName, update.Plan());
+
+    if (options.dryRun) {
+        const DiscProbe disc = update.ProbeDisc();
+        context.out << "Dry run: nothing was written and the kernel's media polling was left as "
+                       "it was.\n";
+        if (disc == DiscProbe::DiscLoaded) {
+            context.err << "A disc is in the drive: the update would eject it and stop.\n";
+            return kExitFailed;
+        }
+        context.out << (disc == DiscProbe::TrayOpen
+                            ? "The tray is open: the update would close it, look for a disc "
+                              "again and then start.\n"
+                            : "The drive holds no disc: the update would start.\n")
+                    << std::flush;
+        return kExitDone;
     }
+
+    EnglishTexts texts;
+    if (CompareFirmwareVersions(drives.Revision(d), offered.version, kEntryVersionLength) > 0) {
+        context.out << "The firmware offered (" << offered.version
+                    << ") is older than the drive's (" << revision << ")." << std::endl;
+        if (!options.allowOlder &&
+            !(options.interactive && AskYesNo(context.in, context.out, "Install it anyway?"))) {
+            if (InterruptionsCounted::Count() > 0)
+                context.err << "Interrupted.\n";
+            else
+                context.err << "Not updated: the firmware offered is older than the drive's"
+                            << (options.interactive ? "." : " (--allow-older goes on).") << "\n";
+            return SayWhereTheDriveStands(context.err, DownloadOutcome(), 0);
+        }
+    }
+    context.out << "Do not power down the computer or the drive while the update runs."
+                << std::endl;
+    if (!options.yes &&
+        !(options.interactive && AskYesNo(context.in, context.out, "Start the update?"))) {
+        if (InterruptionsCounted::Count() > 0)
+            context.err << "Interrupted.\n";
+        else
+            context.err << "Not updated: the update was not confirmed"
+                        << (options.interactive ? "." : " (--yes confirms it).") << "\n";
+        return SayWhereTheDriveStands(context.err, DownloadOutcome(), 0);
+    }
+
+    TerminalWatch watch(context.err, progress, update.Plan().blocks);
+    const DownloadOutcome outcome = update.Write(&watch);
+    progress.BreakLine();
     if (context.progressInPlace)
         context.out << '\a' << std::flush;
     if (outcome.updated) {
@@ -183,20 +368,13 @@ int UpdateDrive(CommandContext& context, DriveBackend& backend, const UpdateOpti
         context.out << std::flush;
         return kExitDone;
     }
+    if (outcome.stopped && !outcome.AnythingWritten())
+        context.err << "Interrupted.\n";
     const std::string problem = backend.Problem();
-    if (!problem.empty())
+    if (!problem.empty() && !outcome.stopped && !outcome.waitCut)
         context.err << problem << "\n";
     context.err << kOperationStopped << "\n";
-    if (!outcome.AnythingWritten())
-        context.err << "The drive was not updated.\n";
-    else if (outcome.closed)
-        context.err << "The whole firmware was sent and the drive took the closing command; "
-                       "only what followed failed.\n";
-    else
-        context.err << "The drive took " << outcome.blocksTaken
-                    << " WRITE BUFFER commands before the stop: it holds an incomplete download "
-                       "and was not updated.\n";
-    return kExitFailed;
+    return SayWhereTheDriveStands(context.err, outcome, watch.Left());
 }
 
 }  // namespace quillet

@@ -19,15 +19,22 @@ namespace quillet {
 
 // Exit codes.
 constexpr int kExitDone = 0;
-constexpr int kExitFailed = 1;  // nothing or not everything done; the messages say which
+constexpr int kExitFailed = 1;  // nothing was written to the drive; the messages say why
 constexpr int kExitUsage = 2;
+// The drive took some blocks but not the closing command: it still runs its old firmware.
+constexpr int kExitIncomplete = 3;
+// The drive took the whole firmware but the programming wait was cut short.
+constexpr int kExitWaitCut = 4;
+// The drive took the whole firmware and the wait ran out; a step after it failed.
+constexpr int kExitAfterClose = 5;
 
 struct UpdateOptions {
     std::string device;
-    std::string image;         // a file name the catalogue offers for the drive; empty: the first
-    bool yes = false;          // answers the start confirmation
+    std::string image;  // a file the catalogue offers for the drive; empty: the newest present
+    bool yes = false;   // answers the start confirmation
     bool allowOlder = false;   // answers the old-version question
     bool interactive = false;  // questions may be asked on `in`
+    bool dryRun = false;       // every step up to the first that changes the drive, then the plan
 };
 
 // Everything the commands use; the services must outlive the object.

@@ -1,5 +1,6 @@
 #include "cli/drive_backends.h"
 
+#include <signal.h>
 #include <strings.h>
 
 #include <cstdio>
@@ -95,6 +96,9 @@ SimulatedBackend::SimulatedBackend(ProfileReader& profile, const std::string& co
         slot.drive = std::make_unique<sim::SimulatedDrive>(drives[n].model);
         for (const sim::Fault& fault : drives[n].faults)
             slot.drive->AddFault(fault);
+        const std::string interrupt = config.Text(name, "Interrupt", "");
+        if (std::sscanf(interrupt.c_str(), "%u %d", &slot.interruptAt, &slot.interruptTimes) != 2)
+            slot.interruptAt = 0;
         slot.journalPath = folder + drives[n].journalName;
         slot.imagePath = folder + drives[n].imageName;
         volumes_.MapDrive(static_cast<char>('A' + slots_.size()), *slot.drive);
@@ -114,6 +118,29 @@ SimulatedBackend::~SimulatedBackend() {
                        static_cast<std::streamsize>(image.size()));
         }
     }
+}
+
+VolumeHandle SimulatedBackend::InterruptingVolumes::Open(char letter, VolumeAccess access) {
+    return backend_.volumes_.Open(letter, access);
+}
+
+bool SimulatedBackend::InterruptingVolumes::IoControl(VolumeHandle handle, uint32_t code, void* in,
+                                                      uint32_t inLength, void* out,
+                                                      uint32_t outLength, uint32_t* returned) {
+    const bool done =
+        backend_.volumes_.IoControl(handle, code, in, inLength, out, outLength, returned);
+    for (Slot& slot : backend_.slots_) {
+        if (slot.interruptAt != 0 && slot.drive->CommandCount() == slot.interruptAt) {
+            slot.interruptAt = 0;
+            for (int i = 0; i < slot.interruptTimes; ++i)
+                raise(SIGINT);
+        }
+    }
+    return done;
+}
+
+void SimulatedBackend::InterruptingVolumes::Close(VolumeHandle handle) {
+    backend_.volumes_.Close(handle);
 }
 
 std::string SimulatedBackend::Name(char letter) const {

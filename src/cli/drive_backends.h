@@ -63,7 +63,7 @@ public:
                      const std::string& only);
     ~SimulatedBackend() override;
 
-    VolumeDevices& Volumes() override { return volumes_; }
+    VolumeDevices& Volumes() override { return interrupting_; }
     std::string Name(char letter) const override;
     std::string Problem() const override;
     bool MayUpdate(std::string*) override { return true; }
@@ -77,10 +77,28 @@ private:
         std::unique_ptr<sim::SimulatedDrive> drive;
         std::string journalPath;
         std::string imagePath;
+        // [DriveN] Interrupt=COMMAND TIMES: the program gets SIGINT TIMES times as the drive
+        // completes its command COMMAND, as if the user pressed Ctrl-C just then.
+        uint32_t interruptAt = 0;
+        int interruptTimes = 0;
+    };
+
+    // The simulated volumes, with the interruptions the drives' sections ask for.
+    class InterruptingVolumes : public VolumeDevices {
+    public:
+        explicit InterruptingVolumes(SimulatedBackend& backend) : backend_(backend) {}
+        VolumeHandle Open(char letter, VolumeAccess access) override;
+        bool IoControl(VolumeHandle handle, uint32_t code, void* in, uint32_t inLength, void* out,
+                       uint32_t outLength, uint32_t* returned) override;
+        void Close(VolumeHandle handle) override;
+
+    private:
+        SimulatedBackend& backend_;
     };
 
     std::vector<Slot> slots_;
     sim::SimulatedVolumes volumes_;
+    InterruptingVolumes interrupting_{*this};
     bool virtualTime_ = false;
 };
 

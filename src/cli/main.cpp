@@ -23,17 +23,31 @@ using namespace quillet;
 
 constexpr char kUsage[] =
     "usage: quillet [--catalog DIR] [--simulate CONFIG] list\n"
-    "       quillet [--catalog DIR] [--simulate CONFIG] [--yes] [--allow-older] update DEVICE "
-    "[IMAGE]\n"
+    "       quillet [--catalog DIR] [--simulate CONFIG] [--yes] [--allow-older] [--dry-run]\n"
+    "               update DEVICE [IMAGE]\n"
+    "       quillet --version\n"
     "\n"
     "  list             the Korvin CD drives on the SCSI generic nodes (/dev/sg*), their\n"
     "                   firmware and the firmware the catalogue offers for each\n"
-    "  update           puts the offered firmware (or IMAGE, a file the catalogue offers for\n"
-    "                   the drive) into DEVICE (/dev/sgN, or the drive's /dev/srN)\n"
+    "  update           puts firmware into DEVICE (/dev/sgN, or the drive's /dev/srN): IMAGE,\n"
+    "                   a file the catalogue offers for the drive, or else the newest offered\n"
+    "                   firmware whose file is in DIR; shows what it will send first\n"
     "  --catalog DIR    the folder with the *.ini catalogue and the images (default: here)\n"
-    "  --simulate FILE  simulated drives of a WNASPI32.CFG-style file, named Drive0, Drive1 ...\n"
+    "  --simulate CONFIG  simulated drives of a WNASPI32.CFG-style file, named Drive0, Drive1 ...\n"
     "  --yes            answers the start confirmation\n"
-    "  --allow-older    answers the question about a firmware older than the drive's\n";
+    "  --allow-older    answers the question about a firmware older than the drive's\n"
+    "  --dry-run        every step up to the first that would change the drive (TEST UNIT READY\n"
+    "                   for the disc check), then what the update would send; writes nothing\n"
+    "  --version        the program's version and the commit it was built from\n"
+    "\n"
+    "Exit status of update: 0 done (or, with --dry-run, the update would start); 1 nothing was\n"
+    "written to the drive; 2 the command line or the catalogue named no usable firmware; 3 the\n"
+    "download stopped before its closing command (the drive still runs its old firmware); 4 the\n"
+    "drive took the whole firmware but the program ended during its programming wait; 5 the\n"
+    "drive took the whole firmware and the wait ran out, but a step after it failed.\n"
+    "Ctrl-C stops an update only where the drive can take it: before the first block at once,\n"
+    "during the blocks after the one in flight, and during the programming wait only when\n"
+    "pressed twice.\n";
 
 std::string Absolute(const std::string& path) {
     if (path.empty() || path[0] == '/')
@@ -56,6 +70,13 @@ int main(int argc, char** argv) {
             options.yes = true;
         } else if (arg == "--allow-older") {
             options.allowOlder = true;
+        } else if (arg == "--dry-run") {
+            options.dryRun = true;
+        } else if (arg == "--version") {
+            EnglishTexts texts;
+            std::cout << "quillet " << texts.ProductVersion() << " (commit " << QUILLET_COMMIT
+                      << ")\n";
+            return kExitDone;
         } else if (arg == "--help" || arg == "-h") {
             std::cout << kUsage;
             return kExitDone;
@@ -83,6 +104,8 @@ int main(int argc, char** argv) {
     simulate = Absolute(simulate);
     const std::string device =
         options.device.find('/') != std::string::npos ? Absolute(options.device) : options.device;
+    if (options.image.find('/') != std::string::npos)
+        options.image = Absolute(options.image);
     if (!catalog.empty() && chdir(catalog.c_str()) != 0) {
         std::perror(("quillet: " + catalog).c_str());
         return kExitUsage;

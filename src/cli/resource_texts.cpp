@@ -41,4 +41,18 @@ std::string EnglishTexts::DialogText(int dialogId, int controlId) {
     return std::string();
 }
 
+std::string EnglishTexts::ProductVersion() {
+    const ResourceFile* file = Resources();
+    const ResourceEntry* entry =
+        file ? file->FindForLanguage(kRtVersion, 1, kLanguageEnglishUs) : nullptr;
+    const std::optional<VersionRecord> record =
+        entry ? ParseVersionRecord(entry->data) : std::nullopt;
+    if (!record)
+        return std::string();
+    return std::to_string(record->productVersionHigh >> 16) + "." +
+           std::to_string(record->productVersionHigh & 0xFFFF) + "." +
+           std::to_string(record->productVersionLow >> 16) + "." +
+           std::to_string(record->productVersionLow & 0xFFFF);
+}
+
 }  // namespace quillet

@@ -13,6 +13,8 @@ public:
     std::string LoadStringResource(int id) override;
     // The text of control `controlId` in dialog template `dialogId`; empty when there is none.
     std::string DialogText(int dialogId, int controlId);
+    // The product version of the version record, "3.0.0.6"; empty when there is none.
+    std::string ProductVersion();
 };
 
 }  // namespace quillet

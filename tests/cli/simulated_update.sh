@@ -60,7 +60,8 @@ grep -q "OTHERCO\|Drive2" <<<"$out" && fail "list: the other vendor's drive is l
 if q --allow-older update Drive1 CDRW8432.BIN >refused.txt 2>&1; then fail "unconfirmed update ran"; fi
 grep -q "the update was not confirmed (--yes confirms it)" refused.txt || fail "refusal message"
 if q --yes update Drive1 CDRW8432.BIN >older.txt 2>&1; then fail "older firmware went on"; fi
-grep -q "The version is old." older.txt || fail "old-version question"
+grep -q "The firmware offered (1.0r) is older than the drive's (1.1a)." older.txt ||
+    fail "old-version question"
 [ "$(grep -vc ' 12 00 00 00 FF 00 in 1024 GOOD$' Drive1.LOG)" = 0 ] || fail "refused runs sent commands"
 rm -f Drive*.LOG
 
@@ -73,6 +74,48 @@ q --yes update Drive0 >tagged.txt 2>&1 || fail "tagged update failed"
 sed -n 2p Drive0.LOG | grep -q "^2 3C 02 00 00 80 04 00 00 08 00 in 8 GOOD$" || fail "tagged: tag read"
 diff <(expected_journal 3 0x200000 40000) <(tail -n +3 Drive0.LOG) || fail "tagged: journal"
 cmp -s <(expected_image MTX5160.BIN 0 40000) Drive0.IMG || fail "tagged: received image"
+
+# Which firmware: the newest offered one whose file the folder holds (1.2b's file is missing), a
+# named file or a path to one in the catalogue folder; a missing or foreign one is refused
+# before any question, and so before anything but the search reaches the drive.
+choose() {  # expected-entry-or-refusal expected-exit image...
+    rm -f Drive*.LOG
+    local rc=0
+    q --yes --allow-older --dry-run update Drive1 "${@:3}" >choose.txt 2>&1 || rc=$?
+    grep -qF "$1" choose.txt || fail "choose ${*:3}: expected \"$1\""
+    [ "$rc" = "$2" ] || fail "choose ${*:3}: exit $rc, expected $2"
+}
+choose "Firmware: 1.0r CDRW8432.BIN" 0
+choose "Firmware: 1.0r CDRW8432.BIN" 0 "$PWD/CDRW8432.BIN"
+choose "CDRW843N.BIN is offered for CDRW-8432 but is not in $PWD." 2 CDRW843N.BIN
+choose "is not offered for CDRW-8432 in $PWD" 2 /tmp/CDRW8432.BIN
+[ "$(grep -vc ' 12 00 00 00 FF 00 in 1024 GOOD$' Drive1.LOG)" = 0 ] || fail "a refused choice sent commands"
+mkdir -p empty && cp ./*.ini empty/
+if (cd empty && "$quillet" --simulate ../WNASPI32.CFG --yes update Drive1 >../none.txt 2>&1 </dev/null); then
+    fail "an update without firmware files ran"
+fi
+grep -qF "None of the firmware files the catalogue offers for CDRW-8432 is in $PWD/empty" none.txt ||
+    fail "missing files: the folder searched"
+
+# A dry run: the plan, the disc check's TEST UNIT READY and nothing else; a disc makes it fail.
+dry() {  # disc expected-exit expected-line
+    rm -f Drive*.LOG
+    sed "s/^\[Drive1\]$/[Drive1]\nDisc=$1/" WNASPI32.CFG >DRY.CFG
+    local rc=0
+    "$quillet" --simulate DRY.CFG --dry-run update Drive1 </dev/null >dry$1.txt 2>&1 || rc=$?
+    [ "$rc" = "$2" ] || fail "dry run, disc $1: exit $rc, expected $2"
+    grep -qF "$3" dry$1.txt || fail "dry run, disc $1: expected \"$3\""
+    grep -q "^Sends:    5 WRITE BUFFER blocks .* 71680 bytes in all, at offsets 340000h to 350000h, then the closing command at 351800h$" \
+        dry$1.txt || fail "dry run, disc $1: the plan"
+    [ "$(tail -n +2 Drive1.LOG | grep -vc ' 00 00 00 00 00 00 in 0 ')" = 0 ] ||
+        fail "dry run, disc $1: sent more than TEST UNIT READY"
+    [ "$(wc -l <Drive1.LOG)" = 12 ] || fail "dry run, disc $1: expected 11 TEST UNIT READY"
+}
+dry 0 0 "The drive holds no disc: the update would start."
+dry 1 1 "A disc is in the drive: the update would eject it and stop."
+
+q --version | grep -qE "^quillet [0-9]+(\.[0-9]+){3} \(commit ([0-9a-f]+|unknown)\)$" ||
+    fail "--version"
 
 # A download the drive stops: what the user is told of the drive's state follows what the
 # download says it sent, not a count of commands below it. Drive1's WRITE BUFFER commands are
@@ -87,12 +130,34 @@ stopped() {  # command-number expected-line
     grep -qF "$2" stop$1.txt || fail "stop at $1: expected \"$2\""
     [ ! -e Drive1.IMG ] || fail "stop at $1: the drive holds a whole image"
 }
-stopped 14 "The drive was not updated."
+stopped 14 "The drive was not updated. Nothing was written to it."
 stopped 16 "The drive took 2 WRITE BUFFER commands before the stop: it holds an incomplete download"
 stopped 19 "The drive took 5 WRITE BUFFER commands before the stop"
+
+# Ctrl-C at each stage (the simulated drive raises SIGINT as it completes the command named):
+# before the first block it ends at once, during the blocks after the one in flight and without
+# the closing command, during the programming wait only when pressed twice. Each ends with
+# where the drive stands and its own exit code.
+interrupted() {  # command times expected-exit write-buffers expected-line
+    rm -f Drive*.LOG Drive*.IMG
+    sed "s/^\[Drive1\]$/[Drive1]\nInterrupt=$1 $2/" WNASPI32.CFG >INT.CFG
+    local rc=0
+    "$quillet" --simulate INT.CFG --yes --allow-older update Drive1 CDRW8432.BIN </dev/null \
+        >int$1-$2.txt 2>&1 || rc=$?
+    [ "$rc" = "$3" ] || fail "interrupt at $1 ($2x): exit $rc, expected $3"
+    [ "$(grep -c ' 3B 05 ' Drive1.LOG)" = "$4" ] || fail "interrupt at $1 ($2x): WRITE BUFFER count"
+    grep -qF "$5" int$1-$2.txt || fail "interrupt at $1 ($2x): expected \"$5\""
+}
+interrupted 5 1 1 0 "The drive was not updated. Nothing was written to it."
+interrupted 15 1 3 2 "Interrupted: stopped after block 2 of 5; no closing command was sent."
+grep -qF "it holds an incomplete download that it has not saved, and still runs its old firmware" \
+    int15-1.txt || fail "interrupt during the blocks: where the drive stands"
+interrupted 19 1 0 6 "The drive is programming its memory and must not be powered down: 33.2 s left."
+grep -qF "The firmware has installed successfully." int19-1.txt || fail "one Ctrl-C in the wait"
+interrupted 19 2 4 6 "do not power it down or reset it for another 33.2 s."
 
 if ((failures > 0)); then
     cat ./*.txt >&2
     exit 1
 fi
-echo "ok: list, refusals, two whole updates and three stopped ones over the simulated drives"
+echo "ok: list, refusals, firmware choice, dry runs, whole, stopped and interrupted updates over the simulated drives"
