@@ -31,6 +31,9 @@ public:
     virtual bool MayUpdate(std::string* why) = 0;
     // Drives that could not be opened for want of permission, by name.
     virtual std::vector<std::string> Refused() const { return {}; }
+    // The host adapter's and the driver's status of the last command, where the backend has
+    // them; false where it has not.
+    virtual bool TransportStatus(uint8_t*, uint8_t*) const { return false; }
 };
 
 // The nodes of /sys/class/scsi_generic, or one node named by the user.
@@ -46,6 +49,11 @@ public:
     std::string Problem() const override { return DescribeProblem(volumes_.LastProblem()); }
     bool MayUpdate(std::string* why) override;
     std::vector<std::string> Refused() const override { return volumes_.RefusedOpens(); }
+    bool TransportStatus(uint8_t* host, uint8_t* driver) const override {
+        *host = volumes_.LastHostStatus();
+        *driver = volumes_.LastDriverStatus();
+        return true;
+    }
     size_t NodeCount() const { return nodes_; }
 
 private:

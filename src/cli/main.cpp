@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -14,6 +15,7 @@
 #include "cli/drive_backends.h"
 #include "cli/resource_texts.h"
 #include "cli/terminal.h"
+#include "cli/transcript.h"
 #include "platform/linux/sg_system.h"
 #include "platform/virtual_clock.h"
 
@@ -24,7 +26,7 @@ using namespace quillet;
 constexpr char kUsage[] =
     "usage: quillet [--catalog DIR] [--simulate CONFIG] list\n"
     "       quillet [--catalog DIR] [--simulate CONFIG] [--yes] [--allow-older] [--dry-run]\n"
-    "               update DEVICE [IMAGE]\n"
+    "               [--transcript FILE] [-v] update DEVICE [IMAGE]\n"
     "       quillet --version\n"
     "\n"
     "  list             the Korvin CD drives on the SCSI generic nodes (/dev/sg*), their\n"
@@ -38,6 +40,10 @@ constexpr char kUsage[] =
     "  --allow-older    answers the question about a firmware older than the drive's\n"
     "  --dry-run        every step up to the first that would change the drive (TEST UNIT READY\n"
     "                   for the disc check), then what the update would send; writes nothing\n"
+    "  --transcript FILE  a line in FILE for every command the drive completes: the time, the\n"
+    "                   CDB, direction and length, the status and sense in words, the host\n"
+    "                   and driver status\n"
+    "  -v               the same lines on standard error\n"
     "  --version        the program's version and the commit it was built from\n"
     "\n"
     "Exit status of update: 0 done (or, with --dry-run, the update would start); 1 nothing was\n"
@@ -49,6 +55,11 @@ constexpr char kUsage[] =
     "during the blocks after the one in flight, and during the programming wait only when\n"
     "pressed twice.\n";
 
+std::string ProgramVersion() {
+    EnglishTexts texts;
+    return "quillet " + texts.ProductVersion() + " (commit " QUILLET_COMMIT ")";
+}
+
 std::string Absolute(const std::string& path) {
     if (path.empty() || path[0] == '/')
         return path;
@@ -59,13 +70,18 @@ std::string Absolute(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string catalog, simulate;
+    std::string catalog, simulate, transcript;
+    bool verbose = false;
     UpdateOptions options;
     std::vector<std::string> words;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if ((arg == "--catalog" || arg == "--simulate") && i + 1 < argc) {
-            (arg == "--catalog" ? catalog : simulate) = argv[++i];
+        if ((arg == "--catalog" || arg == "--simulate" || arg == "--transcript") && i + 1 < argc) {
+            (arg == "--catalog"    ? catalog
+             : arg == "--simulate" ? simulate
+                                   : transcript) = argv[++i];
+        } else if (arg == "-v") {
+            verbose = true;
         } else if (arg == "--yes") {
             options.yes = true;
         } else if (arg == "--allow-older") {
@@ -73,9 +89,7 @@ int main(int argc, char** argv) {
         } else if (arg == "--dry-run") {
             options.dryRun = true;
         } else if (arg == "--version") {
-            EnglishTexts texts;
-            std::cout << "quillet " << texts.ProductVersion() << " (commit " << QUILLET_COMMIT
-                      << ")\n";
+            std::cout << ProgramVersion() << "\n";
             return kExitDone;
         } else if (arg == "--help" || arg == "-h") {
             std::cout << kUsage;
@@ -102,6 +116,7 @@ int main(int argc, char** argv) {
     // Paths the user gave are taken from where the program was started, before the catalogue's
     // folder becomes the current directory (the Windows program works in its own folder).
     simulate = Absolute(simulate);
+    transcript = Absolute(transcript);
     const std::string device =
         options.device.find('/') != std::string::npos ? Absolute(options.device) : options.device;
     if (options.image.find('/') != std::string::npos)
@@ -142,16 +157,40 @@ int main(int argc, char** argv) {
         backend = std::move(nodes);
     }
 
+    // The transcript's file is opened where the user asked, before anything is sent.
+    std::ofstream transcriptFile;
+    std::vector<std::ostream*> transcriptOuts;
+    if (!transcript.empty()) {
+        transcriptFile.open(transcript, std::ios::out | std::ios::trunc);
+        if (!transcriptFile) {
+            std::perror(("quillet: " + transcript).c_str());
+            return kExitUsage;
+        }
+        transcriptOuts.push_back(&transcriptFile);
+    }
+    if (verbose)
+        transcriptOuts.push_back(&std::cerr);
+    Clock& clock = virtualTime ? static_cast<Clock&>(virtualClock) : systemClock;
+    std::unique_ptr<TranscribedBackend> transcribed;
+    if (!transcriptOuts.empty()) {
+        transcribed = std::make_unique<TranscribedBackend>(*backend, clock, transcriptOuts);
+        transcribed->Header(
+            ProgramVersion(),
+            update ? (simulate.empty() ? device : device + " of " + simulate)
+                   : (simulate.empty() ? "every SCSI generic node" : "every drive of " + simulate));
+    }
+    DriveBackend& drives = transcribed ? static_cast<DriveBackend&>(*transcribed) : *backend;
+
     CommandContext context{directory,
                            files,
                            profile,
                            firmwareFiles,
-                           virtualTime ? static_cast<Clock&>(virtualClock) : systemClock,
+                           clock,
                            messages,
                            strings,
                            std::cin,
                            std::cout,
                            std::cerr,
                            static_cast<bool>(isatty(STDOUT_FILENO))};
-    return list ? ListDrives(context, *backend) : UpdateDrive(context, *backend, options);
+    return list ? ListDrives(context, drives) : UpdateDrive(context, drives, options);
 }

@@ -134,6 +134,21 @@ stopped 14 "The drive was not updated. Nothing was written to it."
 stopped 16 "The drive took 2 WRITE BUFFER commands before the stop: it holds an incomplete download"
 stopped 19 "The drive took 5 WRITE BUFFER commands before the stop"
 
+# The transcript: the commands of the journal, line for line, each with its answer; cut short
+# by Ctrl-C it still holds every command before the cut. -v writes the same lines to stderr.
+commands_of() { grep -v -e '^#' -e 'media change notification' "$1" | sed 's/^ *[0-9.]*  //; s/;.*//'; }
+rm -f Drive*.LOG
+q --transcript run.tx -v --yes --allow-older update Drive1 CDRW8432.BIN >/dev/null 2>verbose.txt ||
+    fail "transcribed update failed"
+diff <(sed 's/^[0-9]* //' Drive1.LOG) <(commands_of run.tx) >/dev/null || fail "transcript: not the journal"
+grep -q '^# quillet .*(commit ' run.tx || fail "transcript: the program in its header"
+grep -q '12 00 00 00 FF 00 in 1024 GOOD; "KORVIN  CDRW-8432       1.1a"' run.tx ||
+    fail "transcript: the INQUIRY answer"
+grep -q 'CHECK 02/3A/01; sense 70 00 02 .*: NOT READY (sense key 2h), medium not present' run.tx ||
+    fail "transcript: sense in words"
+grep -q '^  *33\.250  media change notification on$' run.tx || fail "transcript: time since start"
+diff <(commands_of run.tx) <(commands_of verbose.txt) >/dev/null || fail "-v: not the transcript"
+
 # Ctrl-C at each stage (the simulated drive raises SIGINT as it completes the command named):
 # before the first block it ends at once, during the blocks after the one in flight and without
 # the closing command, during the programming wait only when pressed twice. Each ends with
@@ -142,11 +157,13 @@ interrupted() {  # command times expected-exit write-buffers expected-line
     rm -f Drive*.LOG Drive*.IMG
     sed "s/^\[Drive1\]$/[Drive1]\nInterrupt=$1 $2/" WNASPI32.CFG >INT.CFG
     local rc=0
-    "$quillet" --simulate INT.CFG --yes --allow-older update Drive1 CDRW8432.BIN </dev/null \
-        >int$1-$2.txt 2>&1 || rc=$?
+    "$quillet" --simulate INT.CFG --transcript int$1-$2.tx --yes --allow-older update Drive1 \
+        CDRW8432.BIN </dev/null >int$1-$2.txt 2>&1 || rc=$?
     [ "$rc" = "$3" ] || fail "interrupt at $1 ($2x): exit $rc, expected $3"
     [ "$(grep -c ' 3B 05 ' Drive1.LOG)" = "$4" ] || fail "interrupt at $1 ($2x): WRITE BUFFER count"
     grep -qF "$5" int$1-$2.txt || fail "interrupt at $1 ($2x): expected \"$5\""
+    diff <(sed 's/^[0-9]* //' Drive1.LOG) <(commands_of int$1-$2.tx) >/dev/null ||
+        fail "interrupt at $1 ($2x): the transcript lost commands"
 }
 interrupted 5 1 1 0 "The drive was not updated. Nothing was written to it."
 interrupted 15 1 3 2 "Interrupted: stopped after block 2 of 5; no closing command was sent."

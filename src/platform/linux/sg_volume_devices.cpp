@@ -193,8 +193,12 @@ bool SgVolumeDevices::PassThrough(Opened& opened, uint8_t* record, uint32_t inLe
         return false;
     };
     int error = 0;
+    lastHost_ = 0;
+    lastDriver_ = 0;
     if (system_.SgIo(opened.fd, &header, &error) < 0)
         return failCommand(KindOfError(error), error);
+    lastHost_ = static_cast<uint8_t>(header.host_status);
+    lastDriver_ = static_cast<uint8_t>(header.driver_status);
     const int driver = header.driver_status & 0x0F;
     if (header.host_status == kHostTimedOut || driver == kDriverTimedOut)
         return failCommand(SgProblemKind::NeverCompleted, 0);

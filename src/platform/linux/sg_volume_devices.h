@@ -70,6 +70,9 @@ public:
 
     const SgNode& Node(char letter) const;
     const SgProblem& LastProblem() const { return problem_; }
+    // The host adapter's and the driver's status of the last command that reached SG_IO.
+    uint8_t LastHostStatus() const { return lastHost_; }
+    uint8_t LastDriverStatus() const { return lastDriver_; }
     // Nodes whose open was refused for want of permission, each once.
     const std::vector<std::string>& RefusedOpens() const { return refused_; }
 
@@ -91,6 +94,8 @@ private:
     std::map<VolumeHandle, Opened> handles_;
     VolumeHandle next_ = 0x100;
     SgProblem problem_;
+    uint8_t lastHost_ = 0;
+    uint8_t lastDriver_ = 0;
     std::vector<std::string> refused_;
 };
 

@@ -131,6 +131,9 @@ TEST_F(SgVolumeDevicesTest, CheckConditionReachesTheRecordAndIsToldInWords) {
     ScsiRequest request;
     EXPECT_TRUE(transport.Commands().WriteFirmwareBlock(drive, 0, block, sizeof block, &request));
     EXPECT_EQ(request.targetStatus, 0x02);
+    // The transcript's host and driver status: sense came back through the driver.
+    EXPECT_EQ(volumes.LastHostStatus(), 0x00);
+    EXPECT_EQ(volumes.LastDriverStatus(), 0x08);
     EXPECT_EQ(volumes.LastProblem().kind, SgProblemKind::Rejected);
     EXPECT_EQ(DescribeProblem(volumes.LastProblem()),
               "The drive rejected WRITE BUFFER (status 02h): NOT READY (sense key 2h), medium "

@@ -1,0 +1,131 @@
+#include "cli/transcript.h"
+
+#include <cstdio>
+#include <ostream>
+
+#include "device/scsi.h"
+#include "device/sense_text.h"
+#include "platform/pass_through_record.h"
+
+namespace quillet {
+
+namespace {
+
+constexpr size_t kIdentityStart = 8;
+constexpr size_t kIdentityEnd = 36;
+constexpr size_t kSenseAdditionalLength = 7;
+
+std::string Hex(const uint8_t* bytes, size_t count) {
+    std::string text;
+    char piece[4];
+    for (size_t i = 0; i < count; ++i) {
+        std::snprintf(piece, sizeof piece, i ? " %02X" : "%02X", bytes[i]);
+        text += piece;
+    }
+    return text;
+}
+
+// The command as the simulated drive's journal writes it: CDB bytes, direction and length.
+std::string Command(const PassThroughFields& fields) {
+    return Hex(fields.cdb.data(), fields.cdbLength) +
+           (fields.dataIn == kPassThroughDataOut ? " out " : " in ") +
+           std::to_string(fields.dataLength);
+}
+
+// The drive's answer: its status (and sense, read in words), and what an INQUIRY says it is.
+std::string Answer(const PassThroughFields& fields, const uint8_t* record) {
+    const uint8_t status = PassThroughRecordStatus(record);
+    char text[48];
+    if (status == kStatusGood) {
+        std::string answer = "GOOD";
+        if (fields.cdb[0] == kOpInquiry && fields.dataLength >= kIdentityEnd && fields.data) {
+            const auto* data = static_cast<const uint8_t*>(fields.data);
+            answer += "; \"";
+            for (size_t i = kIdentityStart; i < kIdentityEnd; ++i)
+                answer += data[i] >= 0x20 && data[i] < 0x7F ? static_cast<char>(data[i]) : '.';
+            answer += "\"";
+        }
+        return answer;
+    }
+    if (status != kStatusCheckCondition) {
+        std::snprintf(text, sizeof text, "STATUS %02X", status);
+        return text;
+    }
+    const uint8_t* sense = record + fields.senseOffset;
+    size_t length = fields.senseLength;
+    if (length > kSenseAdditionalLength)
+        length =
+            std::min<size_t>(length, kSenseAdditionalLength + 1 + sense[kSenseAdditionalLength]);
+    std::snprintf(text, sizeof text, "CHECK %02X/%02X/%02X", sense[kSenseKeyIndex] & 0x0F,
+                  fields.senseLength > kSenseCodeIndex ? sense[kSenseCodeIndex] : 0,
+                  fields.senseLength > kSenseQualifierIndex ? sense[kSenseQualifierIndex] : 0);
+    return std::string(text) + "; sense " + Hex(sense, length) + ": " +
+           SenseInWords(sense, fields.senseLength);
+}
+
+}  // namespace
+
+TranscribedBackend::TranscribedBackend(DriveBackend& backend, Clock& clock,
+                                       std::vector<std::ostream*> outs)
+    : backend_(backend), clock_(clock), outs_(std::move(outs)), start_(clock.NowMilliseconds()) {}
+
+void TranscribedBackend::Header(const std::string& program, const std::string& device) {
+    for (std::ostream* out : outs_)
+        *out << "# " << program << "\n# device: " << device
+             << "\n# seconds since start, CDB, direction and length, status; sense; host and "
+                "driver status"
+             << std::endl;
+}
+
+void TranscribedBackend::Write(const std::string& line) {
+    const uint64_t elapsed = clock_.NowMilliseconds() - start_;
+    char time[32];
+    std::snprintf(time, sizeof time, "%8.3f  ", elapsed / 1000.0);
+    // One line at a time, each out before the next command: a cut run keeps what came before.
+    for (std::ostream* out : outs_)
+        *out << time << line << std::endl;
+}
+
+VolumeHandle TranscribedBackend::TranscribedVolumes::Open(char letter, VolumeAccess access) {
+    return owner_.backend_.Volumes().Open(letter, access);
+}
+
+void TranscribedBackend::TranscribedVolumes::Close(VolumeHandle handle) {
+    owner_.backend_.Volumes().Close(handle);
+}
+
+bool TranscribedBackend::TranscribedVolumes::IoControl(VolumeHandle handle, uint32_t code, void* in,
+                                            uint32_t inLength, void* out, uint32_t outLength,
+                                            uint32_t* returned) {
+    VolumeDevices& inner = owner_.backend_.Volumes();
+    PassThroughFields fields;
+    const bool command =
+        code == kIoctlScsiPassThroughDirect && in != nullptr &&
+        DecodePassThroughRecord(static_cast<const uint8_t*>(in), inLength, outLength, &fields);
+    const bool done = inner.IoControl(handle, code, in, inLength, out, outLength, returned);
+    if (code == kIoctlStorageMcnControl && in != nullptr && inLength >= 1) {
+        owner_.Write(std::string("media change notification ") +
+                     (static_cast<const uint8_t*>(in)[0] ? "off" : "on") +
+                     (done ? "" : ": not switched"));
+    }
+    if (!command)
+        return done;
+    std::string line = Command(fields) + " ";
+    if (!done) {
+        const std::string problem = owner_.backend_.Problem();
+        line += "no answer" + (problem.empty() ? std::string() : ": " + problem);
+    } else {
+        line += Answer(fields, static_cast<const uint8_t*>(out));
+    }
+    uint8_t host = 0;
+    uint8_t driver = 0;
+    if (owner_.backend_.TransportStatus(&host, &driver)) {
+        char text[40];
+        std::snprintf(text, sizeof text, "; host %02Xh, driver %02Xh", host, driver);
+        line += text;
+    }
+    owner_.Write(line);
+    return done;
+}
+
+}  // namespace quillet
