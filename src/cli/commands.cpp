@@ -9,6 +9,8 @@
 #include <ostream>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "catalogue/config_values.h"
 #include "catalogue/firmware_version.h"
 #include "cli/resource_texts.h"
@@ -51,39 +53,6 @@ std::string WhatItIs(PassThroughTransport& transport, DriveBackend& backend) {
     return backend.Name('A') + " is not a CD drive of Korvin: it answers \"" + identity +
            "\", peripheral type " + type + ".";
 }
-
-}  // namespace
-
-int ListDrives(CommandContext& context, DriveBackend& backend) {
-    PassThroughDriveList drives(context.directory, context.files, context.profile, context.messages,
-                                backend.Volumes(), context.clock);
-    // The list holds the last letter first; the nodes are shown in the kernel's order.
-    for (int i = drives.DriveCount() - 1; i >= 0; --i) {
-        // Columns: the identification's fields keep their width.
-        context.out << backend.Name(drives.DriveLetter(i)) << "  " << drives.Vendor(i) << " "
-                    << drives.Product(i) << " " << drives.Revision(i) << "\n";
-        const std::vector<std::string> sources =
-            drives.SourceEntries(drives.Product(i), kMaxSources);
-        if (sources.empty())
-            context.out << "    no firmware offered by the catalogue\n";
-        for (const std::string& source : sources)
-            context.out << "    offered: " << source << "\n";
-    }
-    if (drives.DriveCount() == 0)
-        context.out << "No CD drive of Korvin found.\n";
-    const std::vector<std::string> refused = backend.Refused();
-    if (!refused.empty()) {
-        context.err << "Not searched, permission denied:";
-        for (const std::string& node : refused)
-            context.err << " " << node;
-        context.err << "\nQuillet needs read and write access to these nodes (run as root, or as "
-                       "a member of the group that owns them).\n";
-    }
-    context.out << std::flush;
-    return kExitDone;
-}
-
-namespace {
 
 // The signals that ask the program to end, counted while an update runs: they are obeyed where
 // the drive can take it (TerminalWatch, between commands), never in the middle of a command.
@@ -175,6 +144,21 @@ private:
     uint32_t left_ = 0;
 };
 
+// The newest offered entry whose file the catalogue folder (the current directory) holds;
+// empty when there is none.
+std::string NewestPresent(FileSystem& files, const std::vector<std::string>& sources) {
+    std::string newest;
+    for (const std::string& source : sources) {
+        const SourceEntry entry = SplitSourceEntry(source);
+        if (entry.fileName.empty() || !files.Exists(entry.fileName))
+            continue;
+        if (newest.empty() || CompareFirmwareVersions(SplitSourceEntry(newest).version,
+                                                      entry.version, kEntryVersionLength) < 0)
+            newest = source;
+    }
+    return newest;
+}
+
 // The offered entry to install: the one named (by file name, or a path to a file of the
 // catalogue folder), else the newest whose file the folder holds. Empty, with the reason
 // written, when there is none.
@@ -205,15 +189,7 @@ std::string ChooseEntry(CommandContext& context, const std::vector<std::string>&
             context.err << "    " << source << "\n";
         return std::string();
     }
-    std::string newest;
-    for (const std::string& source : sources) {
-        const SourceEntry entry = SplitSourceEntry(source);
-        if (entry.fileName.empty() || !context.files.Exists(entry.fileName))
-            continue;
-        if (newest.empty() || CompareFirmwareVersions(SplitSourceEntry(newest).version,
-                                                      entry.version, kEntryVersionLength) < 0)
-            newest = source;
-    }
+    const std::string newest = NewestPresent(context.files, sources);
     if (newest.empty()) {
         context.err << "None of the firmware files the catalogue offers for " << product
                     << " is in " << folder << "; it expects:\n";
@@ -266,7 +242,75 @@ int SayWhereTheDriveStands(std::ostream& err, const DownloadOutcome& outcome, ui
 
 }  // namespace
 
-int UpdateDrive(CommandContext& context, DriveBackend& backend, const UpdateOptions& options) {
+int ListDrives(CommandContext& context, DriveBackend& backend) {
+    PassThroughDriveList drives(context.directory, context.files, context.profile, context.messages,
+                                backend.Volumes(), context.clock);
+    nlohmann::json found = nlohmann::json::array();
+    // The list holds the last letter first; the nodes are shown in the kernel's order.
+    for (int i = drives.DriveCount() - 1; i >= 0; --i) {
+        const char letter = drives.DriveLetter(i);
+        // Columns: the identification's fields keep their width.
+        context.out << backend.Name(letter) << "  " << drives.Vendor(i) << " " << drives.Product(i)
+                    << " " << drives.Revision(i) << "\n";
+        const std::vector<std::string> sources =
+            drives.SourceEntries(drives.Product(i), kMaxSources);
+        if (sources.empty())
+            context.out << "    no firmware offered by the catalogue\n";
+        nlohmann::json offered = nlohmann::json::array();
+        for (const std::string& source : sources) {
+            context.out << "    offered: " << source << "\n";
+            const SourceEntry entry = SplitSourceEntry(source);
+            offered.push_back(
+                {{"version", entry.version},
+                 {"file", entry.fileName},
+                 {"present", !entry.fileName.empty() && context.files.Exists(entry.fileName)}});
+        }
+        const std::string revision = TrimTrailingSpace(drives.Revision(i));
+        const std::string newest = NewestPresent(context.files, sources);
+        nlohmann::json drive = {{"node", backend.Name(letter)},
+                                {"vendor", TrimTrailingSpace(drives.Vendor(i))},
+                                {"product", TrimTrailingSpace(drives.Product(i))},
+                                {"revision", revision},
+                                {"offered", offered},
+                                {"newest_available", nullptr},
+                                {"runs_newest", false}};
+        const std::string block = backend.BlockDevice(letter);
+        drive["block"] = block.empty() ? nlohmann::json() : nlohmann::json("/dev/" + block);
+        if (!newest.empty()) {
+            const SourceEntry entry = SplitSourceEntry(newest);
+            drive["newest_available"] = {{"version", entry.version}, {"file", entry.fileName}};
+            drive["runs_newest"] =
+                CompareFirmwareVersions(revision, entry.version, kEntryVersionLength) == 0;
+        }
+        found.push_back(drive);
+    }
+    if (drives.DriveCount() == 0)
+        context.out << "No CD drive of Korvin found.\n";
+    const std::vector<std::string> refused = backend.Refused();
+    if (!refused.empty()) {
+        context.err << "Not searched, permission denied:";
+        for (const std::string& node : refused)
+            context.err << " " << node;
+        context.err << "\nQuillet needs read and write access to these nodes (run as root, or as "
+                       "a member of the group that owns them).\n";
+    }
+    context.out << std::flush;
+    if (context.json)
+        *context.json << nlohmann::json{{"drives", found}, {"refused", refused}}.dump(2)
+                      << std::endl;
+    return kExitDone;
+}
+
+namespace {
+
+// What an update did, for its JSON document.
+struct UpdateReport {
+    std::string firmware;  // the entry chosen
+    DownloadOutcome outcome;
+};
+
+int UpdateSteps(CommandContext& context, DriveBackend& backend, const UpdateOptions& options,
+                UpdateReport& report) {
     std::string why;
     if (!options.dryRun && !backend.MayUpdate(&why)) {
         context.err << why << "\n";
@@ -294,6 +338,7 @@ int UpdateDrive(CommandContext& context, DriveBackend& backend, const UpdateOpti
     const std::string entry = ChooseEntry(context, sources, product, options.image);
     if (entry.empty())
         return options.image.empty() ? kExitFailed : kExitUsage;
+    report.firmware = entry;
     const SourceEntry offered = SplitSourceEntry(entry);
     uint32_t productCode = 0;
     if (!drives.ProductIdForProduct(drives.Product(d), productCode)) {
@@ -356,6 +401,7 @@ int UpdateDrive(CommandContext& context, DriveBackend& backend, const UpdateOpti
 
     TerminalWatch watch(context.err, progress, update.Plan().blocks);
     const DownloadOutcome outcome = update.Write(&watch);
+    report.outcome = outcome;
     progress.BreakLine();
     if (context.progressInPlace)
         context.out << '\a' << std::flush;
@@ -375,6 +421,37 @@ int UpdateDrive(CommandContext& context, DriveBackend& backend, const UpdateOpti
         context.err << problem << "\n";
     context.err << kOperationStopped << "\n";
     return SayWhereTheDriveStands(context.err, outcome, watch.Left());
+}
+
+}  // namespace
+
+int UpdateDrive(CommandContext& context, DriveBackend& backend, const UpdateOptions& options) {
+    UpdateReport report;
+    const int code = UpdateSteps(context, backend, options, report);
+    if (context.json) {
+        static const char* const kResults[] = {"done",
+                                               "nothing written",
+                                               "not started",
+                                               "incomplete download",
+                                               "programming wait cut short",
+                                               "a step after the programming wait failed"};
+        const DownloadOutcome& outcome = report.outcome;
+        *context.json << nlohmann::json{{"device", options.device},
+                                        {"dry_run", options.dryRun},
+                                        {"firmware", report.firmware.empty()
+                                                         ? nlohmann::json()
+                                                         : nlohmann::json(report.firmware)},
+                                        {"result", options.dryRun && code == kExitDone
+                                                       ? "update would start"
+                                                       : kResults[code]},
+                                        {"exit", code},
+                                        {"blocks_taken", outcome.blocksTaken},
+                                        {"closed", outcome.closed},
+                                        {"wait_cut", outcome.waitCut}}
+                             .dump(2)
+                      << std::endl;
+    }
+    return code;
 }
 
 }  // namespace quillet

@@ -50,6 +50,8 @@ struct CommandContext {
     std::ostream& out;
     std::ostream& err;
     bool progressInPlace = false;
+    // --json: the result as one JSON document here; `out` then carries only what people read.
+    std::ostream* json = nullptr;
 };
 
 int ListDrives(CommandContext& context, DriveBackend& backend);

@@ -25,6 +25,8 @@ public:
     virtual VolumeDevices& Volumes() = 0;
     // The user's name for the drive on `letter`: its node, or its section in the file.
     virtual std::string Name(char letter) const = 0;
+    // The CD device of the drive on `letter` ("sr0"); empty when it has none or none is known.
+    virtual std::string BlockDevice(char) const { return std::string(); }
     // The last failure below the transport, in words; empty when there is none to tell.
     virtual std::string Problem() const = 0;
     // Whether this process may send a firmware download at all; `why` says what is missing.
@@ -46,6 +48,7 @@ public:
 
     VolumeDevices& Volumes() override { return volumes_; }
     std::string Name(char letter) const override { return volumes_.Node(letter).path; }
+    std::string BlockDevice(char letter) const override { return volumes_.Node(letter).block; }
     std::string Problem() const override { return DescribeProblem(volumes_.LastProblem()); }
     bool MayUpdate(std::string* why) override;
     std::vector<std::string> Refused() const override { return volumes_.RefusedOpens(); }

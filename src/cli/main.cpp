@@ -24,9 +24,9 @@ namespace {
 using namespace quillet;
 
 constexpr char kUsage[] =
-    "usage: quillet [--catalog DIR] [--simulate CONFIG] list\n"
+    "usage: quillet [--catalog DIR] [--simulate CONFIG] [--json] list\n"
     "       quillet [--catalog DIR] [--simulate CONFIG] [--yes] [--allow-older] [--dry-run]\n"
-    "               [--transcript FILE] [-v] update DEVICE [IMAGE]\n"
+    "               [--transcript FILE] [-v] [--json] update DEVICE [IMAGE]\n"
     "       quillet --version\n"
     "\n"
     "  list             the Korvin CD drives on the SCSI generic nodes (/dev/sg*), their\n"
@@ -44,6 +44,9 @@ constexpr char kUsage[] =
     "                   CDB, direction and length, the status and sense in words, the host\n"
     "                   and driver status\n"
     "  -v               the same lines on standard error\n"
+    "  --json           the result as one JSON document on standard output (list: every drive,\n"
+    "                   its firmware, the entries offered and which are present; update: where\n"
+    "                   the drive stands); what people read goes to standard error\n"
     "  --version        the program's version and the commit it was built from\n"
     "\n"
     "Exit status of update: 0 done (or, with --dry-run, the update would start); 1 nothing was\n"
@@ -72,6 +75,7 @@ std::string Absolute(const std::string& path) {
 int main(int argc, char** argv) {
     std::string catalog, simulate, transcript;
     bool verbose = false;
+    bool json = false;
     UpdateOptions options;
     std::vector<std::string> words;
     for (int i = 1; i < argc; ++i) {
@@ -82,6 +86,8 @@ int main(int argc, char** argv) {
                                    : transcript) = argv[++i];
         } else if (arg == "-v") {
             verbose = true;
+        } else if (arg == "--json") {
+            json = true;
         } else if (arg == "--yes") {
             options.yes = true;
         } else if (arg == "--allow-older") {
@@ -189,8 +195,9 @@ int main(int argc, char** argv) {
                            messages,
                            strings,
                            std::cin,
-                           std::cout,
+                           json ? std::cerr : std::cout,
                            std::cerr,
-                           static_cast<bool>(isatty(STDOUT_FILENO))};
+                           static_cast<bool>(isatty(json ? STDERR_FILENO : STDOUT_FILENO)),
+                           json ? &std::cout : nullptr};
     return list ? ListDrives(context, drives) : UpdateDrive(context, drives, options);
 }

@@ -95,8 +95,8 @@ void TranscribedBackend::TranscribedVolumes::Close(VolumeHandle handle) {
 }
 
 bool TranscribedBackend::TranscribedVolumes::IoControl(VolumeHandle handle, uint32_t code, void* in,
-                                            uint32_t inLength, void* out, uint32_t outLength,
-                                            uint32_t* returned) {
+                                                       uint32_t inLength, void* out,
+                                                       uint32_t outLength, uint32_t* returned) {
     VolumeDevices& inner = owner_.backend_.Volumes();
     PassThroughFields fields;
     const bool command =

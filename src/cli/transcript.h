@@ -23,6 +23,7 @@ public:
 
     VolumeDevices& Volumes() override { return volumes_; }
     std::string Name(char letter) const override { return backend_.Name(letter); }
+    std::string BlockDevice(char letter) const override { return backend_.BlockDevice(letter); }
     std::string Problem() const override { return backend_.Problem(); }
     bool MayUpdate(std::string* why) override { return backend_.MayUpdate(why); }
     std::vector<std::string> Refused() const override { return backend_.Refused(); }

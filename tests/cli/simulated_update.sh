@@ -134,6 +134,18 @@ stopped 14 "The drive was not updated. Nothing was written to it."
 stopped 16 "The drive took 2 WRITE BUFFER commands before the stop: it holds an incomplete download"
 stopped 19 "The drive took 5 WRITE BUFFER commands before the stop"
 
+# --json: one document on standard output, read here with jq.
+q --json list >list.json 2>/dev/null || fail "list --json failed"
+[ "$(jq -r '.drives[] | select(.node == "Drive1") | [.vendor, .product, .revision] | join(" ")' list.json)" = \
+    "KORVIN CDRW-8432 1.1a" ] || fail "list --json: the drive"
+[ "$(jq -c '[.drives[] | select(.node == "Drive1") | .offered[] | [.file, .present]]' list.json)" = \
+    '[["CDRW843N.BIN",false],["CDRW8432.BIN",true]]' ] || fail "list --json: the entries offered"
+[ "$(jq -r '.drives[] | select(.node == "Drive1") | "\(.newest_available.version) \(.runs_newest)"' list.json)" = \
+    "1.0r false" ] || fail "list --json: the newest available"
+q --json --dry-run update Drive1 >dry.json 2>/dev/null || fail "update --json --dry-run failed"
+[ "$(jq -r '"\(.result) \(.exit) \(.firmware)"' dry.json)" = "update would start 0 1.0r CDRW8432.BIN" ] ||
+    fail "update --json: a dry run"
+
 # The transcript: the commands of the journal, line for line, each with its answer; cut short
 # by Ctrl-C it still holds every command before the cut. -v writes the same lines to stderr.
 commands_of() { grep -v -e '^#' -e 'media change notification' "$1" | sed 's/^ *[0-9.]*  //; s/;.*//'; }
@@ -167,6 +179,10 @@ interrupted() {  # command times expected-exit write-buffers expected-line
 }
 interrupted 5 1 1 0 "The drive was not updated. Nothing was written to it."
 interrupted 15 1 3 2 "Interrupted: stopped after block 2 of 5; no closing command was sent."
+"$quillet" --simulate INT.CFG --json --yes --allow-older update Drive1 CDRW8432.BIN </dev/null \
+    >int.json 2>/dev/null || true
+[ "$(jq -r '"\(.result) \(.exit) \(.blocks_taken) \(.closed)"' int.json)" = "incomplete download 3 2 false" ] ||
+    fail "update --json: an interrupted download"
 grep -qF "it holds an incomplete download that it has not saved, and still runs its old firmware" \
     int15-1.txt || fail "interrupt during the blocks: where the drive stands"
 interrupted 19 1 0 6 "The drive is programming its memory and must not be powered down: 33.2 s left."
