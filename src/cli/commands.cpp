@@ -327,6 +327,12 @@ int UpdateSteps(CommandContext& context, DriveBackend& backend, const UpdateOpti
     }
     const int d = 0;
     const std::string name = backend.Name(drives.DriveLetter(d));
+    // Before anything is read from the catalogue's files or sent beyond the search: the drive
+    // stays held from here to the program's end.
+    if (!backend.HoldForUpdate(drives.DriveLetter(d), &why)) {
+        context.err << why << "\nNothing was sent to change the drive.\n";
+        return kExitFailed;
+    }
     const std::string product = TrimTrailingSpace(drives.Product(d));
     const std::string revision = TrimTrailingSpace(drives.Revision(d));
     const std::vector<std::string> sources = drives.SourceEntries(drives.Product(d), kMaxSources);

@@ -81,6 +81,14 @@ bool SgBackend::MayUpdate(std::string* why) {
     return false;
 }
 
+bool SgBackend::HoldForUpdate(char letter, std::string* why) {
+    SgHoldRefusal refusal;
+    if (hold_.Hold(volumes_.Node(letter).block, &refusal))
+        return true;
+    *why = DescribeRefusal(refusal);
+    return false;
+}
+
 SimulatedBackend::SimulatedBackend(ProfileReader& profile, const std::string& configPath,
                                    const std::string& only) {
     const sim::DriveConfigFile config(profile, configPath);

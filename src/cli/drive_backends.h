@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/sg_block_hold.h"
 #include "platform/linux/sg_volume_devices.h"
 #include "platform/volume_devices.h"
 #include "sim/drive_config.h"
@@ -31,6 +32,9 @@ public:
     virtual std::string Problem() const = 0;
     // Whether this process may send a firmware download at all; `why` says what is missing.
     virtual bool MayUpdate(std::string* why) = 0;
+    // Holds the drive on `letter` for an update until the backend ends; false, with the reason in
+    // `why`, when something else uses it.
+    virtual bool HoldForUpdate(char, std::string*) { return true; }
     // Drives that could not be opened for want of permission, by name.
     virtual std::vector<std::string> Refused() const { return {}; }
     // The host adapter's and the driver's status of the last command, where the backend has
@@ -51,6 +55,7 @@ public:
     std::string BlockDevice(char letter) const override { return volumes_.Node(letter).block; }
     std::string Problem() const override { return DescribeProblem(volumes_.LastProblem()); }
     bool MayUpdate(std::string* why) override;
+    bool HoldForUpdate(char letter, std::string* why) override;
     std::vector<std::string> Refused() const override { return volumes_.RefusedOpens(); }
     bool TransportStatus(uint8_t* host, uint8_t* driver) const override {
         *host = volumes_.LastHostStatus();
@@ -63,6 +68,7 @@ private:
     SgSystem& system_;
     size_t nodes_;
     SgVolumeDevices volumes_;
+    SgBlockHold hold_{system_};
 };
 
 // The drives of the file's [ASPI] Drives, named Drive0, Drive1, ...; their journals and

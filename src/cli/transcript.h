@@ -26,6 +26,9 @@ public:
     std::string BlockDevice(char letter) const override { return backend_.BlockDevice(letter); }
     std::string Problem() const override { return backend_.Problem(); }
     bool MayUpdate(std::string* why) override { return backend_.MayUpdate(why); }
+    bool HoldForUpdate(char letter, std::string* why) override {
+        return backend_.HoldForUpdate(letter, why);
+    }
     std::vector<std::string> Refused() const override { return backend_.Refused(); }
     bool TransportStatus(uint8_t* host, uint8_t* driver) const override {
         return backend_.TransportStatus(host, driver);
