@@ -47,6 +47,60 @@ uint32_t CopyTerminated(const char* text, std::size_t length, char* buffer, uint
     return static_cast<uint32_t>(copied);
 }
 
+// Windows-1252, the ANSI code page of the Western systems the catalogues are written on: the
+// characters of its bytes 0x80 to 0x9F. The five bytes it leaves unassigned stand for the control
+// characters of the same number, as they do on Windows; bytes 0xA0 to 0xFF are the characters of
+// the same number.
+constexpr char16_t kBytes80To9F[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// One UTF-16 unit as a byte of that code page. A character it lacks becomes "?", and so does
+// each half of a surrogate pair, as the single-byte profile functions hand them back.
+char SingleByte(char32_t unit) {
+    if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF))
+        return static_cast<char>(unit);
+    for (std::size_t i = 0; i < sizeof kBytes80To9F / sizeof kBytes80To9F[0]; ++i) {
+        if (kBytes80To9F[i] == unit)
+            return static_cast<char>(0x80 + i);
+    }
+    return '?';
+}
+
+void AppendUtf16(const unsigned char* next, const unsigned char* end, bool bigEndian,
+                 std::string& out) {
+    for (; end - next >= 2; next += 2) {
+        unsigned first = next[0];
+        unsigned second = next[1];
+        out += SingleByte(bigEndian ? (first << 8 | second) : (second << 8 | first));
+    }
+    // An odd last byte is read as a unit of its own value, whichever the byte order. For such a
+    // file the Windows reader under Wine takes the unit's other half from past the end of what it
+    // read; this is what it gives when that byte is zero, as it mostly is.
+    if (next < end)
+        out += SingleByte(*next);
+}
+
+// The text a file gives through the single-byte profile functions, held in `converted` when it
+// differs from the file's bytes. A file that starts with a UTF-16 byte-order mark (either byte
+// order) is turned into single-byte text; a UTF-8 mark is not part of the first line; any other
+// file is single-byte text already and is read as it is.
+const std::string& SingleByteText(const std::string& bytes, std::string& converted) {
+    const auto* begin = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = begin + bytes.size();
+    if (bytes.compare(0, 2, "\xFF\xFE") == 0) {
+        AppendUtf16(begin + 2, end, false, converted);
+    } else if (bytes.compare(0, 2, "\xFE\xFF") == 0) {
+        AppendUtf16(begin + 2, end, true, converted);
+    } else if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        converted.assign(bytes, 3, std::string::npos);
+    } else {
+        return bytes;
+    }
+    return converted;
+}
+
 }  // namespace
 
 bool IsProfileSpace(unsigned char c) {
@@ -54,11 +108,10 @@ bool IsProfileSpace(unsigned char c) {
 }
 
 ProfileText::ProfileText(const std::string& bytes) {
-    const char* next = bytes.data();
-    const char* const end = next + bytes.size();
-    // A UTF-8 byte-order mark is not part of the first line.
-    if (bytes.size() >= 3 && std::memcmp(next, "\xEF\xBB\xBF", 3) == 0)
-        next += 3;
+    std::string converted;
+    const std::string& text = SingleByteText(bytes, converted);
+    const char* next = text.data();
+    const char* const end = next + text.size();
 
     sections_.emplace_back();
     firstSection_.emplace(std::string(), 0);
