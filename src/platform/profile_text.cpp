@@ -47,6 +47,8 @@ uint32_t CopyTerminated(const char* text, std::size_t length, char* buffer, uint
     return static_cast<uint32_t>(copied);
 }
 
+constexpr char32_t kReplacement = 0xFFFD;
+
 // Windows-1252, the ANSI code page of the Western systems the catalogues are written on: the
 // characters of its bytes 0x80 to 0x9F. The five bytes it leaves unassigned stand for the control
 // characters of the same number, as they do on Windows; bytes 0xA0 to 0xFF are the characters of
@@ -82,10 +84,56 @@ void AppendUtf16(const unsigned char* next, const unsigned char* end, bool bigEn
         out += SingleByte(*next);
 }
 
-// The text a file gives through the single-byte profile functions, held in `converted` when it
-// differs from the file's bytes. A file that starts with a UTF-16 byte-order mark (either byte
-// order) is turned into single-byte text; a UTF-8 mark is not part of the first line; any other
-// file is single-byte text already and is read as it is.
+// One character of UTF-8 text, advancing `next`. Malformed text gives U+FFFD as often as the
+// Windows reader (as Wine runs it) gives "?": a lead byte takes its first continuation byte along
+// even when that byte shows the sequence overlong, a surrogate or past U+10FFFF; a sequence stops
+// at the first byte that is no continuation; one cut short by the end of the file takes the rest of
+// the file.
+char32_t DecodeUtf8(const unsigned char*& next, const unsigned char* end) {
+    const unsigned lead = *next++;
+    if (lead < 0x80)
+        return lead;
+    std::ptrdiff_t more = 0;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        more = 1;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        more = 2;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        more = 3;
+    else
+        return kReplacement;
+    if (end - next < more) {
+        next = end;
+        return kReplacement;
+    }
+    char32_t value = lead & (0x7Fu >> (more + 1));
+    for (std::ptrdiff_t k = 0; k < more; ++k) {
+        if ((*next & 0xC0u) != 0x80u)
+            return kReplacement;
+        value = value << 6 | (*next++ & 0x3Fu);
+        // After the first continuation byte `value` is the character without its last 6 or 12
+        // bits: enough to tell an overlong form, a surrogate or a character past U+10FFFF.
+        if (k == 0 && more == 2 && (value < 0x20 || (value >= 0x360 && value < 0x380)))
+            return kReplacement;
+        if (k == 0 && more == 3 && (value < 0x10 || value > 0x10F))
+            return kReplacement;
+    }
+    return value;
+}
+
+void AppendUtf8(const unsigned char* next, const unsigned char* end, std::string& out) {
+    while (next < end) {
+        char32_t value = DecodeUtf8(next, end);
+        if (value >= 0x10000)
+            out += "??";  // the two halves of its surrogate pair
+        else
+            out += SingleByte(value);
+    }
+}
+
+// The text a file gives through the single-byte profile functions. A file that starts with a
+// byte-order mark is read as UTF-16 (either byte order) or UTF-8 and turned into single-byte
+// text, held in `converted`; any other file is single-byte text already and is read as it is.
 const std::string& SingleByteText(const std::string& bytes, std::string& converted) {
     const auto* begin = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* end = begin + bytes.size();
@@ -94,7 +142,7 @@ const std::string& SingleByteText(const std::string& bytes, std::string& convert
     } else if (bytes.compare(0, 2, "\xFE\xFF") == 0) {
         AppendUtf16(begin + 2, end, true, converted);
     } else if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        converted.assign(bytes, 3, std::string::npos);
+        AppendUtf8(begin + 3, end, converted);
     } else {
         return bytes;
     }

@@ -88,6 +88,17 @@ const std::vector<ProfileCase>& Cases() {
          "dflt"},
         {"utf16_big_endian", Utf16(u"[S]\r\nK=a\u00e9\u20ac\u4e2db\r\n", true), "S", "K", "", 128,
          "a\xE9\x80?b"},
+        {"utf8_mark_text_converted",
+         "\xEF\xBB\xBF[S]\nK=caf\xC3\xA9 5\xE2\x82\xAC \xE4\xB8\xAD \xF0\x9F\x98\x80\n", "S", "K",
+         "", 128, "caf\xE9 5\x80 ? ??"},
+        // Malformed UTF-8: one "?" for a lead byte and the continuation bytes it took, the first
+        // of them even when it shows the sequence overlong, a surrogate or too large.
+        {"utf8_malformed",
+         "\xEF\xBB\xBF[S]\nK=\xE2\x82|\xC3|\xC0\xAF|\xE0\x80\x80|\xED\xA0\x80|\xF0\x8F\xBF\xBF|"
+         "\xF4\x90\x80\x80|\xF0\x9F\x98|\x80\n",
+         "S", "K", "", 128, "?|?|??|??|??|???|???|?|?"},
+        {"utf8_cut_short_takes_the_rest", "\xEF\xBB\xBF[S]\nK=a\xE2x", "S", "K", "", 128, "a?"},
+        {"utf8_without_mark_is_bytes", "[S]\nK=caf\xC3\xA9\n", "S", "K", "", 128, "caf\xC3\xA9"},
         // Comments and other lines
         {"comment_line", "[S]\n;K=1\nK=2\n", "S", "K", "", 128, "2"},
         {"comment_is_a_key", "[S]\n;K=1\nK=2\n", "S", ";K", "", 128, "1"},
