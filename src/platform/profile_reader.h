@@ -19,7 +19,8 @@ public:
     // matching quotes around a value is removed. At most `size` - 1 bytes are copied and the text
     // is always terminated (nothing is written when `size` is 0). Returns the number of bytes
     // copied, the terminator not counted. A `path` without a folder names a file of the current
-    // directory.
+    // directory. A file saved with a byte-order mark (UTF-16, as Notepad's "Unicode", or UTF-8)
+    // reads as single-byte text of the user's code page, Windows-1252 for the reader of its own.
     virtual uint32_t ReadString(const std::string& section, const std::string& key,
                                 const std::string& defaultText, char* buffer, uint32_t size,
                                 const std::string& path) = 0;

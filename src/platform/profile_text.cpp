@@ -47,6 +47,108 @@ uint32_t CopyTerminated(const char* text, std::size_t length, char* buffer, uint
     return static_cast<uint32_t>(copied);
 }
 
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Windows-1252, the ANSI code page of the Western systems the catalogues are written on: the
+// characters of its bytes 0x80 to 0x9F. The five bytes it leaves unassigned stand for the control
+// characters of the same number, as they do on Windows; bytes 0xA0 to 0xFF are the characters of
+// the same number.
+constexpr char16_t kBytes80To9F[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// One UTF-16 unit as a byte of that code page. A character it lacks becomes "?", and so does
+// each half of a surrogate pair, as the single-byte profile functions hand them back.
+char SingleByte(char32_t unit) {
+    if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF))
+        return static_cast<char>(unit);
+    for (std::size_t i = 0; i < sizeof kBytes80To9F / sizeof kBytes80To9F[0]; ++i) {
+        if (kBytes80To9F[i] == unit)
+            return static_cast<char>(0x80 + i);
+    }
+    return '?';
+}
+
+void AppendUtf16(const unsigned char* next, const unsigned char* end, bool bigEndian,
+                 std::string& out) {
+    for (; end - next >= 2; next += 2) {
+        unsigned first = next[0];
+        unsigned second = next[1];
+        out += SingleByte(bigEndian ? (first << 8 | second) : (second << 8 | first));
+    }
+    // An odd last byte is read as a unit of its own value, whichever the byte order. For such a
+    // file the Windows reader under Wine takes the unit's other half from past the end of what it
+    // read; this is what it gives when that byte is zero, as it mostly is.
+    if (next < end)
+        out += SingleByte(*next);
+}
+
+// One character of UTF-8 text, advancing `next`. Malformed text gives U+FFFD as often as the
+// Windows reader (as Wine runs it) gives "?": a lead byte takes its first continuation byte along
+// even when that byte shows the sequence overlong, a surrogate or past U+10FFFF; a sequence stops
+// at the first byte that is no continuation; one cut short by the end of the file takes the rest of
+// the file.
+char32_t DecodeUtf8(const unsigned char*& next, const unsigned char* end) {
+    const unsigned lead = *next++;
+    if (lead < 0x80)
+        return lead;
+    std::ptrdiff_t more = 0;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        more = 1;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        more = 2;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        more = 3;
+    else
+        return kReplacement;
+    if (end - next < more) {
+        next = end;
+        return kReplacement;
+    }
+    char32_t value = lead & (0x7Fu >> (more + 1));
+    for (std::ptrdiff_t k = 0; k < more; ++k) {
+        if ((*next & 0xC0u) != 0x80u)
+            return kReplacement;
+        value = value << 6 | (*next++ & 0x3Fu);
+        // After the first continuation byte `value` is the character without its last 6 or 12
+        // bits: enough to tell an overlong form, a surrogate or a character past U+10FFFF.
+        if (k == 0 && more == 2 && (value < 0x20 || (value >= 0x360 && value < 0x380)))
+            return kReplacement;
+        if (k == 0 && more == 3 && (value < 0x10 || value > 0x10F))
+            return kReplacement;
+    }
+    return value;
+}
+
+void AppendUtf8(const unsigned char* next, const unsigned char* end, std::string& out) {
+    while (next < end) {
+        char32_t value = DecodeUtf8(next, end);
+        if (value >= 0x10000)
+            out += "??";  // the two halves of its surrogate pair
+        else
+            out += SingleByte(value);
+    }
+}
+
+// The text a file gives through the single-byte profile functions. A file that starts with a
+// byte-order mark is read as UTF-16 (either byte order) or UTF-8 and turned into single-byte
+// text, held in `converted`; any other file is single-byte text already and is read as it is.
+const std::string& SingleByteText(const std::string& bytes, std::string& converted) {
+    const auto* begin = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = begin + bytes.size();
+    if (bytes.compare(0, 2, "\xFF\xFE") == 0) {
+        AppendUtf16(begin + 2, end, false, converted);
+    } else if (bytes.compare(0, 2, "\xFE\xFF") == 0) {
+        AppendUtf16(begin + 2, end, true, converted);
+    } else if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        AppendUtf8(begin + 3, end, converted);
+    } else {
+        return bytes;
+    }
+    return converted;
+}
+
 }  // namespace
 
 bool IsProfileSpace(unsigned char c) {
@@ -54,11 +156,10 @@ bool IsProfileSpace(unsigned char c) {
 }
 
 ProfileText::ProfileText(const std::string& bytes) {
-    const char* next = bytes.data();
-    const char* const end = next + bytes.size();
-    // A UTF-8 byte-order mark is not part of the first line.
-    if (bytes.size() >= 3 && std::memcmp(next, "\xEF\xBB\xBF", 3) == 0)
-        next += 3;
+    std::string converted;
+    const std::string& text = SingleByteText(bytes, converted);
+    const char* next = text.data();
+    const char* const end = next + text.size();
 
     sections_.emplace_back();
     firstSection_.emplace(std::string(), 0);

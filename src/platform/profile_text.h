@@ -22,6 +22,10 @@ public:
     // with its value after the first "=" (a line without "=" is a key without a value). Names and
     // values end at a zero byte. Lines before the first section belong to a section with an empty
     // name. Nothing else is special: a comment line such as ";x=1" is a key named ";x".
+    // A file that starts with a byte-order mark (UTF-16 in either byte order, or UTF-8) is first
+    // turned into the single-byte text the Windows reader's single-byte functions give on a
+    // Western system: Windows-1252, with "?" for each character or UTF-16 unit it lacks and for
+    // malformed UTF-8.
     explicit ProfileText(const std::string& bytes);
 
     // The value of the first key named `key` in the first section named `section` (names trimmed

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# quillet --simulate over the demo's catalogue, images and WNASPI32.CFG: the list, a refused
-# start, whole updates of the plain and the tagged model, checked against the commands the
-# pass-through download sends (journal) and the image each drive received, and downloads the
-# drive stops, with what the user is told of the drive's state.
+# quillet --simulate over the demo's catalogue, images and WNASPI32.CFG: the list (also over the
+# catalogue saved as UTF-16), a refused start, whole updates of the plain and the tagged model,
+# checked against the commands the pass-through download sends (journal) and the image each drive
+# received, and downloads the drive stops, with what the user is told of the drive's state.
 #
 # usage: simulated_update.sh QUILLET WORK_DIR
 set -euo pipefail
@@ -55,6 +55,15 @@ grep -q "^Drive0  KORVIN   MTX5160E         1.0q$" <<<"$out" || fail "list: Driv
 grep -q "^Drive1  KORVIN   CDRW-8432        1.1a$" <<<"$out" || fail "list: Drive1"
 grep -q "offered: 1.0r CDRW8432.BIN" <<<"$out" || fail "list: offered firmware"
 grep -q "OTHERCO\|Drive2" <<<"$out" && fail "list: the other vendor's drive is listed"
+
+# The same catalogue saved as UTF-16 (Notepad's "Unicode") offers the same firmware.
+mkdir utf16
+{
+    printf '\xff\xfe'
+    iconv -f ASCII -t UTF-16LE tarvex.ini
+} >utf16/tarvex.ini
+cp ./*.BIN utf16/
+[ "$(q --catalog utf16 list)" = "$out" ] || fail "list over a UTF-16 catalogue"
 
 # Not confirmed, and older: nothing but the search's INQUIRY reaches the drive.
 if q --allow-older update Drive1 CDRW8432.BIN >refused.txt 2>&1; then fail "unconfirmed update ran"; fi

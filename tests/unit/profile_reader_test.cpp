@@ -13,6 +13,19 @@
 namespace quillet {
 namespace {
 
+// A file saved as UTF-16 with its byte-order mark: Notepad's "Unicode" (little-endian) or
+// "Unicode big endian".
+std::string Utf16(const std::u16string& text, bool bigEndian = false) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8);
+        const char low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
 struct ProfileCase {
     const char* name;
     std::optional<std::string> file;  // nullopt: no file at all
@@ -53,6 +66,39 @@ const std::vector<ProfileCase>& Cases() {
         {"nbsp_is_not_space", "[S]\nK=\xA0v\xA0\n", "S", "K", "", 128, "\xA0v\xA0"},
         {"separators_are_not_space", "[S]\nK=\x1cv\x1f\n", "S", "K", "", 128, "\x1cv\x1f"},
         {"utf8_mark_skipped", "\xEF\xBB\xBF[S]\nK=v\n", "S", "K", "", 128, "v"},
+        // Byte-order marks: the text comes back in the single-byte code page, Windows-1252 (the
+        // Windows tests run in it), a character it lacks as "?". Without a mark the bytes are
+        // the text.
+        {"utf16_catalogue", Utf16(u"[Device0]\r\n  product0 = MTX5160E  \r\n"), "DEVICE0",
+         "PRODUCT0", "", 128, "MTX5160E"},
+        {"utf16_surrogates_each_a_mark", Utf16(u"[S]\nK=\U0001F600|\xD800\n"), "S", "K", "", 128,
+         "??|?"},
+        {"utf16_bytes_80_to_9f",
+         Utf16(u"[S]\nK=\u20ac\u0081\u201a\u0192\u201e\u2026\u2020\u2021\u02c6\u2030\u0160"
+               u"\u2039\u0152\u008d\u017d\u008f\u0090\u2018\u2019\u201c\u201d\u2022\u2013"
+               u"\u2014\u02dc\u2122\u0161\u203a\u0153\u009d\u017e\u0178\n"),
+         "S", "K", "", 128,
+         "\x80\x81\x82\x83\x84\x85\x86\x87\x88\x89\x8A\x8B\x8C\x8D\x8E\x8F\x90\x91\x92\x93"
+         "\x94\x95\x96\x97\x98\x99\x9A\x9B\x9C\x9D\x9E\x9F"},
+        {"utf16_outside_code_page", Utf16(u"[S]\nK=\u0080\u009f\u0391\u4e2d\u00a0x\u00a0\u00ff\n"),
+         "S", "K", "", 128, "????\xA0x\xA0\xFF"},
+        {"utf16_latin_names", Utf16(u"[S\u00e9]\nK\u00e9=1\n"), "S\xE9", "K\xE9", "", 128, "1"},
+        {"utf16_inner_mark_is_text", Utf16(u"[S]\nK=\ufeffv\n"), "S", "K", "", 128, "?v"},
+        {"utf16_without_mark_is_bytes", Utf16(u"[S]\r\nK=v\r\n").substr(2), "S", "K", "dflt", 128,
+         "dflt"},
+        {"utf16_big_endian", Utf16(u"[S]\r\nK=a\u00e9\u20ac\u4e2db\r\n", true), "S", "K", "", 128,
+         "a\xE9\x80?b"},
+        {"utf8_mark_text_converted",
+         "\xEF\xBB\xBF[S]\nK=caf\xC3\xA9 5\xE2\x82\xAC \xE4\xB8\xAD \xF0\x9F\x98\x80\n", "S", "K",
+         "", 128, "caf\xE9 5\x80 ? ??"},
+        // Malformed UTF-8: one "?" for a lead byte and the continuation bytes it took, the first
+        // of them even when it shows the sequence overlong, a surrogate or too large.
+        {"utf8_malformed",
+         "\xEF\xBB\xBF[S]\nK=\xE2\x82|\xC3|\xC0\xAF|\xE0\x80\x80|\xED\xA0\x80|\xF0\x8F\xBF\xBF|"
+         "\xF4\x90\x80\x80|\xF0\x9F\x98|\x80\n",
+         "S", "K", "", 128, "?|?|??|??|??|???|???|?|?"},
+        {"utf8_cut_short_takes_the_rest", "\xEF\xBB\xBF[S]\nK=a\xE2x", "S", "K", "", 128, "a?"},
+        {"utf8_without_mark_is_bytes", "[S]\nK=caf\xC3\xA9\n", "S", "K", "", 128, "caf\xC3\xA9"},
         // Comments and other lines
         {"comment_line", "[S]\n;K=1\nK=2\n", "S", "K", "", 128, "2"},
         {"comment_is_a_key", "[S]\n;K=1\nK=2\n", "S", ";K", "", 128, "1"},
