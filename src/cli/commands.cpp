@@ -36,7 +36,7 @@ std::string Describe(const PassThroughDriveList& drives, int index) {
 std::string WhatItIs(PassThroughTransport& transport, DriveBackend& backend) {
     const VolumeHandle handle = transport.OpenDrive('A', VolumeAccess::ReadWrite);
     if (handle == kInvalidVolumeHandle)
-        return std::string();
+        return backend.Problem();
     std::vector<uint8_t> data(kPassThroughInquiryLength, 0);
     const bool answered =
         transport.Inquiry(handle, 0, 0, 0, data.data(), static_cast<uint32_t>(data.size()));
@@ -143,6 +143,12 @@ private:
     bool warned_ = false;
     uint32_t left_ = 0;
 };
+
+// Said when the catalogue folder holds no configuration file.
+std::string NoCatalogue(FileSystem& files) {
+    return "No catalogue (*.ini) in " + files.CurrentDirectory() +
+           ": --catalog names the folder of the catalogue and the firmware images.";
+}
 
 // The newest offered entry whose file the catalogue folder (the current directory) holds;
 // empty when there is none.
@@ -286,6 +292,9 @@ int ListDrives(CommandContext& context, DriveBackend& backend) {
     }
     if (drives.DriveCount() == 0)
         context.out << "No CD drive of Korvin found.\n";
+    const bool catalogue = drives.ConfigFileCount() > 0;
+    if (!catalogue)
+        context.err << NoCatalogue(context.files) << "\n";
     const std::vector<std::string> refused = backend.Refused();
     if (!refused.empty()) {
         context.err << "Not searched, permission denied:";
@@ -298,7 +307,7 @@ int ListDrives(CommandContext& context, DriveBackend& backend) {
     if (context.json)
         *context.json << nlohmann::json{{"drives", found}, {"refused", refused}}.dump(2)
                       << std::endl;
-    return kExitDone;
+    return catalogue ? kExitDone : kExitFailed;
 }
 
 namespace {
@@ -336,6 +345,10 @@ int UpdateSteps(CommandContext& context, DriveBackend& backend, const UpdateOpti
     const std::string product = TrimTrailingSpace(drives.Product(d));
     const std::string revision = TrimTrailingSpace(drives.Revision(d));
     const std::vector<std::string> sources = drives.SourceEntries(drives.Product(d), kMaxSources);
+    if (drives.ConfigFileCount() == 0) {
+        context.err << NoCatalogue(context.files) << " Nothing was sent to change the drive.\n";
+        return kExitFailed;
+    }
     if (sources.empty()) {
         context.err << "The catalogue offers no firmware for " << product
                     << ". Nothing was sent to change the drive.\n";

@@ -3,6 +3,8 @@
 // drives.
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -23,32 +25,8 @@ namespace {
 
 using namespace quillet;
 
-constexpr char kUsage[] =
-    "usage: quillet [--catalog DIR] [--simulate CONFIG] [--json] list\n"
-    "       quillet [--catalog DIR] [--simulate CONFIG] [--yes] [--allow-older] [--dry-run]\n"
-    "               [--transcript FILE] [-v] [--json] update DEVICE [IMAGE]\n"
-    "       quillet --version\n"
-    "\n"
-    "  list             the Korvin CD drives on the SCSI generic nodes (/dev/sg*), their\n"
-    "                   firmware and the firmware the catalogue offers for each\n"
-    "  update           puts firmware into DEVICE (/dev/sgN, or the drive's /dev/srN): IMAGE,\n"
-    "                   a file the catalogue offers for the drive, or else the newest offered\n"
-    "                   firmware whose file is in DIR; shows what it will send first\n"
-    "  --catalog DIR    the folder with the *.ini catalogue and the images (default: here)\n"
-    "  --simulate CONFIG  simulated drives of a WNASPI32.CFG-style file, named Drive0, Drive1 ...\n"
-    "  --yes            answers the start confirmation\n"
-    "  --allow-older    answers the question about a firmware older than the drive's\n"
-    "  --dry-run        every step up to the first that would change the drive (TEST UNIT READY\n"
-    "                   for the disc check), then what the update would send; writes nothing\n"
-    "  --transcript FILE  a line in FILE for every command the drive completes: the time, the\n"
-    "                   CDB, direction and length, the status and sense in words, the host\n"
-    "                   and driver status\n"
-    "  -v               the same lines on standard error\n"
-    "  --json           the result as one JSON document on standard output (list: every drive,\n"
-    "                   its firmware, the entries offered and which are present; update: where\n"
-    "                   the drive stands); what people read goes to standard error\n"
-    "  --version        the program's version and the commit it was built from\n"
-    "\n"
+// What --help prints after the options.
+constexpr char kFooter[] =
     "Exit status of update: 0 done (or, with --dry-run, the update would start); 1 nothing was\n"
     "written to the drive; 2 the command line or the catalogue named no usable firmware; 3 the\n"
     "download stopped before its closing command (the drive still runs its old firmware); 4 the\n"
@@ -56,11 +34,23 @@ constexpr char kUsage[] =
     "drive took the whole firmware and the wait ran out, but a step after it failed.\n"
     "Ctrl-C stops an update only where the drive can take it: before the first block at once,\n"
     "during the blocks after the one in flight, and during the programming wait only when\n"
-    "pressed twice.\n";
+    "pressed twice.";
 
 std::string ProgramVersion() {
     EnglishTexts texts;
     return "quillet " + texts.ProductVersion() + " (commit " QUILLET_COMMIT ")";
+}
+
+// The first word of the command line that is neither an option nor an option's value.
+std::string FirstWord(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--catalog" || arg == "--simulate" || arg == "--transcript")
+            ++i;
+        else if (!arg.empty() && arg[0] != '-')
+            return arg;
+    }
+    return std::string();
 }
 
 std::string Absolute(const std::string& path) {
@@ -77,46 +67,68 @@ int main(int argc, char** argv) {
     bool verbose = false;
     bool json = false;
     UpdateOptions options;
-    std::vector<std::string> words;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if ((arg == "--catalog" || arg == "--simulate" || arg == "--transcript") && i + 1 < argc) {
-            (arg == "--catalog"    ? catalog
-             : arg == "--simulate" ? simulate
-                                   : transcript) = argv[++i];
-        } else if (arg == "-v") {
-            verbose = true;
-        } else if (arg == "--json") {
-            json = true;
-        } else if (arg == "--yes") {
-            options.yes = true;
-        } else if (arg == "--allow-older") {
-            options.allowOlder = true;
-        } else if (arg == "--dry-run") {
-            options.dryRun = true;
-        } else if (arg == "--version") {
-            std::cout << ProgramVersion() << "\n";
-            return kExitDone;
-        } else if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
-            return kExitDone;
-        } else if (!arg.empty() && arg[0] == '-') {
-            std::cerr << "quillet: unknown option " << arg << "\n" << kUsage;
-            return kExitUsage;
-        } else {
-            words.push_back(arg);
-        }
-    }
-    const bool list = words.size() == 1 && words[0] == "list";
-    const bool update = (words.size() == 2 || words.size() == 3) && words[0] == "update";
-    if (!list && !update) {
-        std::cerr << kUsage;
+
+    // One definition of every option: the usage line, the option list and the errors all come
+    // from it.
+    CLI::App app(
+        "Lists the Korvin CD drives on the SCSI generic nodes (/dev/sg*) and puts new "
+        "firmware into one.",
+        "quillet");
+    app.footer(kFooter);
+    app.set_version_flag("--version", ProgramVersion(),
+                         "the program's version and the commit it was built from");
+    app.add_option("--catalog", catalog,
+                   "the folder of the *.ini catalogue and the images (default: here)")
+        ->type_name("DIR")
+        ->check(CLI::ExistingDirectory.description(""));
+    app.add_option("--simulate", simulate,
+                   "the simulated drives of a WNASPI32.CFG-style file (Drive0, ...)")
+        ->type_name("CONFIG")
+        ->check(CLI::ExistingFile.description(""));
+    app.add_option("--transcript", transcript,
+                   "a line for every command the drive completes: time, CDB, status, sense")
+        ->type_name("FILE");
+    app.add_flag("-v", verbose, "the transcript's lines on standard error");
+    app.add_flag("--json", json,
+                 "the result as JSON on standard output, the rest on standard error");
+    app.add_flag("--yes", options.yes, "update: answers the start confirmation");
+    app.add_flag("--allow-older", options.allowOlder,
+                 "update: installs a firmware older than the drive's");
+    app.add_flag("--dry-run", options.dryRun,
+                 "update: every step up to the first that would change the drive, then the "
+                 "plan");
+    CLI::App* list = app.add_subcommand(
+        "list", "the drives, their firmware and the firmware the catalogue offers for each");
+    CLI::App* update = app.add_subcommand(
+        "update", "shows what it will send, asks, and puts firmware into DEVICE");
+    update->add_option("DEVICE", options.device, "/dev/sgN, the drive's /dev/srN, or DriveN")
+        ->type_name("")
+        ->required();
+    update
+        ->add_option("IMAGE", options.image,
+                     "an offered file of the catalogue folder (default: the newest there)")
+        ->type_name("");
+    // The options may stand after the command too.
+    list->fallthrough();
+    update->fallthrough();
+    app.require_subcommand(1);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& help) {
+        return app.exit(help);
+    } catch (const CLI::CallForVersion& version) {
+        return app.exit(version);
+    } catch (const CLI::ParseError& error) {
+        const std::string word = FirstWord(argc, argv);
+        if (!list->parsed() && !update->parsed() && !word.empty())
+            std::cerr << "quillet: " << word << " is not a command: the commands are list and "
+                      << "update.\n";
+        else
+            std::cerr << "quillet: " << error.what() << "\n";
+        std::cerr << "quillet --help lists the commands and options.\n";
         return kExitUsage;
     }
-    if (update) {
-        options.device = words[1];
-        options.image = words.size() == 3 ? words[2] : std::string();
-    }
+    const bool updating = update->parsed();
     options.interactive = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
 
     // Paths the user gave are taken from where the program was started, before the catalogue's
@@ -145,16 +157,16 @@ int main(int argc, char** argv) {
     std::unique_ptr<DriveBackend> backend;
     bool virtualTime = false;
     if (!simulate.empty()) {
-        auto simulated =
-            std::make_unique<SimulatedBackend>(profile, simulate, update ? device : std::string());
-        if (update && !simulated->Found()) {
+        auto simulated = std::make_unique<SimulatedBackend>(profile, simulate,
+                                                            updating ? device : std::string());
+        if (updating && !simulated->Found()) {
             std::cerr << "quillet: " << device << " is not a drive of " << simulate
                       << " (Drive0, Drive1, ...)\n";
             return kExitUsage;
         }
         virtualTime = simulated->VirtualTime();
         backend = std::move(simulated);
-    } else if (update) {
+    } else if (updating) {
         backend = std::make_unique<SgBackend>(sg, device);
     } else {
         auto nodes = std::make_unique<SgBackend>(sg);
@@ -180,10 +192,10 @@ int main(int argc, char** argv) {
     std::unique_ptr<TranscribedBackend> transcribed;
     if (!transcriptOuts.empty()) {
         transcribed = std::make_unique<TranscribedBackend>(*backend, clock, transcriptOuts);
-        transcribed->Header(
-            ProgramVersion(),
-            update ? (simulate.empty() ? device : device + " of " + simulate)
-                   : (simulate.empty() ? "every SCSI generic node" : "every drive of " + simulate));
+        transcribed->Header(ProgramVersion(),
+                            updating ? (simulate.empty() ? device : device + " of " + simulate)
+                                     : (simulate.empty() ? "every SCSI generic node"
+                                                         : "every drive of " + simulate));
     }
     DriveBackend& drives = transcribed ? static_cast<DriveBackend&>(*transcribed) : *backend;
 
@@ -199,5 +211,5 @@ int main(int argc, char** argv) {
                            std::cerr,
                            static_cast<bool>(isatty(json ? STDERR_FILENO : STDOUT_FILENO)),
                            json ? &std::cout : nullptr};
-    return list ? ListDrives(context, drives) : UpdateDrive(context, drives, options);
+    return updating ? UpdateDrive(context, drives, options) : ListDrives(context, drives);
 }

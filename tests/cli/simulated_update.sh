@@ -143,6 +143,24 @@ stopped 14 "The drive was not updated. Nothing was written to it."
 stopped 16 "The drive took 2 WRITE BUFFER commands before the stop: it holds an incomplete download"
 stopped 19 "The drive took 5 WRITE BUFFER commands before the stop"
 
+# What is wrong with a command line or a folder, each in its own line, with exit 2 (1 for a
+# folder without a catalogue, where the drives are still listed).
+said() {  # expected-exit expected-line arguments...
+    local rc=0
+    "$quillet" "${@:3}" </dev/null >said.txt 2>&1 || rc=$?
+    [ "$rc" = "$1" ] || fail "quillet ${*:3}: exit $rc, expected $1"
+    grep -qF -- "$2" said.txt || fail "quillet ${*:3}: expected \"$2\""
+}
+mkdir -p nocatalogue
+said 1 "No catalogue (*.ini) in $PWD/nocatalogue: --catalog names the folder" \
+    --simulate WNASPI32.CFG --catalog nocatalogue list
+said 2 "--simulate: File does not exist: MISSING.CFG" --simulate MISSING.CFG list
+said 2 "lst is not a command: the commands are list and update." lst
+said 2 "--catalog: 1 required DIR missing" list --catalog
+said 2 "The following argument was not expected: extra" --simulate WNASPI32.CFG list extra
+said 2 "DEVICE is required" update
+said 0 "Usage: quillet [OPTIONS] SUBCOMMAND" --help
+
 # --json: one document on standard output, read here with jq.
 q --json list >list.json 2>/dev/null || fail "list --json failed"
 [ "$(jq -r '.drives[] | select(.node == "Drive1") | [.vendor, .product, .revision] | join(" ")' list.json)" = \
