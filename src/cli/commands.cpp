@@ -216,9 +216,9 @@ void ShowPlan(std::ostream& out, const std::string& fileName, const DownloadPlan
             << image.driveTag << "\"\n";
     out << "Product code: " << HexOffset(plan.productCode) << "\n"
         << "Sends:    " << plan.blocks << " WRITE BUFFER block" << (plan.blocks == 1 ? "" : "s")
-        << " of at most 16384 bytes, " << plan.bytes << " bytes in all, at offsets "
-        << HexOffset(plan.firstOffset) << " to " << HexOffset(plan.lastOffset)
-        << ", then the closing command at " << HexOffset(plan.closingOffset) << "\n"
+        << " of at most 16384 bytes, " << plan.bytes << " bytes, at offsets "
+        << HexOffset(plan.firstOffset) << " to " << HexOffset(plan.lastOffset) << "\n"
+        << "          then the closing command at " << HexOffset(plan.closingOffset) << "\n"
         << "Then:     waits " << Seconds(plan.programmingWaitMs)
         << " while the drive programs its memory" << std::endl;
 }
