@@ -35,7 +35,7 @@ printf '%s\n' "\$@" >"$tmp/qemu-args"
 echo qemu >>"$tmp/calls"
 [ "\${STAND_IN_QEMU:-}" != hang ] || exec sleep 60
 EOF
-printf '#!/bin/sh\nexit 0\n' >"$tmp/no-lists/apt-cache"
+printf '#!/bin/sh\necho "E: No packages found" >&2\nexit 100\n' >"$tmp/no-lists/apt-cache"
 printf '#!/bin/sh\necho the guest\n' >"$tmp/harness"
 chmod +x "$tmp/bin/"* "$tmp/no-lists/apt-cache"
 calls() { cat "$tmp/calls" 2>/dev/null; }

@@ -69,7 +69,7 @@ package_file() {  # package
 # modules asked for later.
 fetch() {
     local package tree modules suffix="" line name depends
-    package=$(apt-cache depends linux-image-amd64 2>/dev/null |
+    package=$({ apt-cache depends linux-image-amd64 2>/dev/null || true; } |
         sed -n 's/^ *Depends: \(linux-image-[0-9][^ ]*\)$/\1/p' | head -n 1)
     release=${package#linux-image-}
     if [ -z "$package" ]; then
