@@ -120,14 +120,14 @@ else
 fi
 
 # The boot passes the guest's words and devices through whole, and ends a guest that hangs.
-alone boot --accel tcg --timeout 5 "$tmp/initramfs.gz" "a=1 b=two" -device "x,y=z w" -m 64 ||
+alone boot tcg 5 "$tmp/initramfs.gz" "a=1 b=two" -device "x,y=z w" -m 64 ||
     fail "a boot that ends well fails"
 printf -v expected '%s\n' -accel tcg -device "x,y=z w" -m 64 -initrd "$tmp/initramfs.gz" \
     -append "console=ttyS0 quiet panic=-1 a=1 b=two"
 [ "$(grep -x -A1 -e -accel -e -device -e -m -e -initrd -e -append "$tmp/qemu-args" |
     grep -v -x -- --)" = "${expected%$'\n'}" ] || fail "QEMU got: $(tr '\n' ' ' <"$tmp/qemu-args")"
 start=$SECONDS rc=0
-STAND_IN_QEMU=hang alone boot --accel tcg --timeout 2 "$tmp/initramfs.gz" "" || rc=$?
+STAND_IN_QEMU=hang alone boot tcg 2 "$tmp/initramfs.gz" "" || rc=$?
 [ "$rc" = 124 ] && ((SECONDS - start <= 10)) ||
     fail "a hanging guest ended with $rc after $((SECONDS - start)) s"
 

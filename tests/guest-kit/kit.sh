@@ -11,10 +11,10 @@
 #                                     the kit's init, which mounts /proc, /sys and /dev, loads the
 #                                     modules and then runs SCRIPT (as /harness)
 #   kit.sh accel                      prints kvm or tcg: how this machine boots the guests
-#   kit.sh boot [--accel A] [--timeout S] INITRAMFS KERNEL_ARGS [QEMU_ARG...]
-#                                     runs qemu-system-x86_64 on the kernel and INITRAMFS with the
-#                                     command line "console=ttyS0 quiet panic=-1 KERNEL_ARGS" and
-#                                     the caller's devices; ends it after S seconds (default 600)
+#   kit.sh boot ACCEL SECONDS INITRAMFS KERNEL_ARGS [QEMU_ARG...]
+#                                     runs qemu-system-x86_64 under ACCEL on the kernel and
+#                                     INITRAMFS with the command line "console=ttyS0 quiet panic=-1
+#                                     KERNEL_ARGS" and the caller's devices; ends it after SECONDS
 #                                     with exit code 124
 #
 # The cache is QUILLET_GUEST_CACHE, by default build/guest-cache in this repository; every guest
@@ -230,26 +230,10 @@ probe() {
     echo "$key $accel" >"$cache/accel"
 }
 
-boot() {  # [--accel name] [--timeout seconds] initramfs kernel-args [qemu-arg...]
-    local usage="usage: kit.sh boot [--accel A] [--timeout S] INITRAMFS KERNEL_ARGS [QEMU_ARG...]"
-    local limit=600 initrd args
-    accel=""
-    while [ $# -gt 0 ]; do
-        case $1 in
-            --accel) accel=$2 ;;
-            --timeout) limit=$2 ;;
-            *) break ;;
-        esac
-        shift 2
-    done
-    [ $# -ge 2 ] || die "$usage"
-    initrd=$1 args=$2
-    shift 2
-    if [ -z "$accel" ]; then
-        lock_cache
-        probe
-        exec 9>&-
-    fi
+boot() {  # accel seconds initramfs kernel-args [qemu-arg...]
+    [ $# -ge 4 ] || die "usage: kit.sh boot ACCEL SECONDS INITRAMFS KERNEL_ARGS [QEMU_ARG...]"
+    local accel=$1 limit=$2 initrd=$3 args=$4
+    shift 4
     [ -s "$kernel/vmlinuz" ] || die "no kernel in $cache (kit.sh fetch)"
     # Emulation's CPU has no SMAP, whose checks QEMU's emulation applies wrongly to a return to
     # 32-bit code.
@@ -265,27 +249,13 @@ boot() {  # [--accel name] [--timeout seconds] initramfs kernel-args [qemu-arg..
 
 command=${1:-}
 shift || true
+# Statements apart, not joined by &&, so that errexit holds inside the functions.
 case $command in
     cache) echo "$cache" ;;
-    fetch)
-        lock_cache
-        fetch
-        echo "$release"
-        ;;
-    modules)
-        lock_cache
-        resolve "$@"
-        [ ${#order[@]} -eq 0 ] || printf '%s.ko\n' "${order[@]}"
-        ;;
-    initramfs)
-        lock_cache
-        initramfs "$@"
-        ;;
-    accel)
-        lock_cache
-        probe
-        echo "$accel"
-        ;;
+    fetch) lock_cache; fetch; echo "$release" ;;
+    modules) lock_cache; resolve "$@"; [ ${#order[@]} -eq 0 ] || printf '%s.ko\n' "${order[@]}" ;;
+    initramfs) lock_cache; initramfs "$@" ;;
+    accel) lock_cache; probe; echo "$accel" ;;
     boot) boot "$@" ;;
     *) die "usage: kit.sh cache|fetch|modules|initramfs|accel|boot ..." ;;
 esac

@@ -66,7 +66,7 @@ echo "$accel" >"$out/accel"
 
 start=$SECONDS
 rc=0
-"$kit" boot --accel "$accel" --timeout "${QUILLET_GUEST_TIMEOUT:-1800}" "$out/initramfs.gz" \
+"$kit" boot "$accel" "${QUILLET_GUEST_TIMEOUT:-1800}" "$out/initramfs.gz" \
     "quillet_build=$build quillet_repo=$repo quillet_wine=$wine" -smp 2 -m 6144 -serial stdio \
     -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
     -virtfs "local,path=$build,mount_tag=build,security_model=none,multidevs=remap" \

@@ -53,7 +53,7 @@ mkfifo "$guest/monitor.in" "$guest/monitor.out"
 qemu="" reader=""
 trap 'kill $qemu $reader 2>/dev/null || true' EXIT
 accel=$("$kit" accel)
-"$kit" boot --accel "$accel" --timeout 300 "$guest/initramfs.gz" "" -m 512 \
+"$kit" boot "$accel" 300 "$guest/initramfs.gz" "" -m 512 \
     -serial "file:$serial" -chardev "pipe,id=monitor,path=$guest/monitor" -mon monitor \
     -trace "scsi_req_parsed,file=$trace" \
     -device virtio-scsi-pci,id=scsi0 "${QEMU_DRIVES[@]}" >"$guest/qemu.log" 2>&1 &
