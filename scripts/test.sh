@@ -29,7 +29,7 @@ scripts/install-deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 build=${QUILLET_BUILD_DIR:-$root/build}
-# The 32-bit guest's kernel and busybox, downloaded once for its kit's test and its own stage.
+# The QEMU guests' kernel and busybox, downloaded once for their tests and the 32-bit guest's stage.
 export QUILLET_GUEST_CACHE=${QUILLET_GUEST_CACHE:-$build/guest-cache}
 
 stage "native build and tests"

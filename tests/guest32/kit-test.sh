@@ -11,8 +11,8 @@
 #
 #   kit-test.sh WORK
 #
-# WORK is a folder of the build tree for this test (outside /tmp); the kernel and busybox are
-# kept in QUILLET_GUEST_CACHE, else in WORK/cache. Exit 77 (skipped) without QEMU.
+# WORK is a folder of the build tree for this test (outside /tmp); the kernel and busybox come
+# from this repository's guest kit cache, also for the copies. Exit 77 (skipped) without QEMU.
 set -euo pipefail
 
 if [ $# -ne 1 ]; then
@@ -24,7 +24,8 @@ repo=$(cd "$here/../.." && pwd)
 mkdir -p "$1"
 work=$(realpath "$1")
 command -v qemu-system-x86_64 >/dev/null || { echo "SKIPPED: no qemu-system-x86_64" >&2; exit 77; }
-export QUILLET_GUEST_CACHE=${QUILLET_GUEST_CACHE:-$work/cache}
+QUILLET_GUEST_CACHE=$("$repo/tests/guest-kit/kit.sh" cache)
+export QUILLET_GUEST_CACHE
 export QUILLET_GUEST_TIMEOUT=${QUILLET_GUEST_TIMEOUT:-600}
 
 tmp=$(mktemp -d /tmp/quillet-guest-kit.XXXXXX)
@@ -39,6 +40,7 @@ fail() {
 copy_kit() {  # folder
     mkdir -p "$1/tests" "$1/scripts"
     cp -r "$here" "$1/tests/guest32"
+    cp -r "$repo/tests/guest-kit" "$1/tests/guest-kit"
     cp "$repo/scripts/wine-env.sh" "$1/scripts/"
 }
 

@@ -6,36 +6,27 @@
 # drives.
 #
 # usage: run-guest-tests.sh QUILLET_STATIC BUILD_DIR
-# Kernel and busybox are fetched into BUILD_DIR/qemu-cache (fetch-kernel.sh), the rest is made in
+# Kernel and busybox come from the guest kit's cache (tests/guest-kit), the rest is made in
 # BUILD_DIR/qemu-guest. Exit 77 (skipped) when QEMU is not installed or the kernel cannot be had.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
+kit=$root/tests/guest-kit/kit.sh
 quillet=$(realpath "${1:?usage: run-guest-tests.sh QUILLET_STATIC BUILD_DIR}")
 build=$(realpath "${2:?usage: run-guest-tests.sh QUILLET_STATIC BUILD_DIR}")
 start=$SECONDS
 
 command -v qemu-system-x86_64 >/dev/null || { echo "SKIPPED: no qemu-system-x86_64" >&2; exit 77; }
-cache=$build/qemu-cache
-"$here/fetch-kernel.sh" "$cache" >/dev/null || { echo "SKIPPED: no kernel" >&2; exit 77; }
-version=$(cat "$cache/version")
+"$kit" fetch >/dev/null || { echo "SKIPPED: no kernel" >&2; exit 77; }
 
 guest=$build/qemu-guest
 rm -rf "$guest"
-mkdir -p "$guest/root/bin" "$guest/root/modules" "$guest/root/proc" "$guest/root/sys" \
-    "$guest/root/dev" "$guest/root/catalogue"
-cp "$cache/busybox" "$quillet" "$guest/root/bin/"
-[ "$(basename "$quillet")" = quillet ] || mv "$guest/root/bin/$(basename "$quillet")" "$guest/root/bin/quillet"
-for module in scsi_common scsi_mod cdrom sr_mod sg virtio_ring virtio virtio_pci_legacy_dev \
-    virtio_pci_modern_dev virtio_pci virtio_scsi; do
-    find "$cache/modules/$version/kernel" -name "$module.ko" -exec cp {} "$guest/root/modules/" \;
-done
-cp "$here/guest-init" "$guest/root/init"
-chmod +x "$guest/root/init"
-"$root/scripts/demo/make-folder.sh" "$guest/root/catalogue" >/dev/null
-rm "$guest/root/catalogue/WNASPI32.CFG"
-(cd "$guest/root" && find . | cpio -o -H newc --quiet | gzip -1) >"$guest/initramfs.gz"
+mkdir -p "$guest/catalogue"
+"$root/scripts/demo/make-folder.sh" "$guest/catalogue" >/dev/null
+rm "$guest/catalogue/WNASPI32.CFG"
+"$kit" initramfs -m sr_mod -m sg -m virtio_scsi -m virtio_pci -a "$quillet:/bin/quillet" \
+    -a "$guest/catalogue:/catalogue" "$here/guest-init" "$guest/initramfs.gz"
 # Any file serves as the disc.
 head -c 1048576 /dev/zero >"$guest/disc.iso"
 
@@ -59,42 +50,20 @@ cd_drive 4 CDROM-XM OTHERCO
 
 # The monitor on two FIFOs (QEMU's pipe character device): commands in, answers out.
 mkfifo "$guest/monitor.in" "$guest/monitor.out"
-qemu=""
-reader=""
+qemu="" reader=""
 trap 'kill $qemu $reader 2>/dev/null || true' EXIT
-boot() {  # accelerator
-    : >"$serial"
-    : >"$trace"
-    qemu-system-x86_64 -accel "$1" -m 512 -nodefaults -display none \
-        -kernel "$cache/vmlinuz" -initrd "$guest/initramfs.gz" \
-        -append "console=ttyS0 quiet panic=-1" -no-reboot \
-        -serial "file:$serial" -chardev "pipe,id=monitor,path=$guest/monitor" -mon monitor \
-        -trace "scsi_req_parsed,file=$trace" \
-        -device virtio-scsi-pci,id=scsi0 "${QEMU_DRIVES[@]}" >"$guest/qemu.log" 2>&1 &
-    qemu=$!
-}
-# KVM where it works, else TCG: a KVM guest that has not reached its init after a while never
-# will (nested virtualisation can start a guest that then hangs).
-accel=tcg
-if [ -r /dev/kvm ] && [ -w /dev/kvm ]; then
-    boot kvm
-    for _ in $(seq 1 50); do
-        grep -q QUILLET-INIT "$serial" && { accel=kvm; break; }
-        kill -0 "$qemu" 2>/dev/null || break
-        sleep 0.2
-    done
-    if [ $accel != kvm ]; then
-        kill "$qemu" 2>/dev/null || true
-        wait "$qemu" 2>/dev/null || true
-    fi
-fi
-[ $accel = kvm ] || boot tcg
+accel=$("$kit" accel)
+"$kit" boot "$accel" 300 "$guest/initramfs.gz" "" -m 512 \
+    -serial "file:$serial" -chardev "pipe,id=monitor,path=$guest/monitor" -mon monitor \
+    -trace "scsi_req_parsed,file=$trace" \
+    -device virtio-scsi-pci,id=scsi0 "${QEMU_DRIVES[@]}" >"$guest/qemu.log" 2>&1 &
+qemu=$!
 cat "$guest/monitor.out" >"$monitor" &
 reader=$!
 
-deadline=$((SECONDS + 240))
+# The kit ends a guest that runs too long.
 until grep -q QUILLET-DONE "$serial"; do
-    if ((SECONDS > deadline)) || ! kill -0 "$qemu" 2>/dev/null; then
+    if ! kill -0 "$qemu" 2>/dev/null; then
         echo "FAIL: the guest did not finish; QEMU and the serial console said:" >&2
         cat "$guest/qemu.log" "$serial" >&2
         exit 1
