@@ -372,8 +372,14 @@ int UpdateSteps(CommandContext& context, DriveBackend& backend, const UpdateOpti
     MessagesBesideProgress messages(context.messages, progress);
     PassThroughUpdate update(context.clock, messages, context.firmwareFiles, context.strings,
                              drives, d, progress, 0);
-    if (!update.Prepare(offered.fileName, productCode))
+    if (!update.Prepare(offered.fileName, productCode)) {
+        // What the drive answered, if that was it, then what the update command says.
+        const std::string problem = backend.Problem();
+        if (!problem.empty())
+            context.err << problem << "\n";
+        context.err << kOperationStopped << "\n";
         return SayWhereTheDriveStands(context.err, DownloadOutcome(), 0);
+    }
     ShowPlan(context.out, offered.fileName, update.Plan());
 
     if (options.dryRun) {
