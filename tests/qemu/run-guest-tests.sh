@@ -25,10 +25,13 @@ rm -rf "$guest"
 mkdir -p "$guest/catalogue"
 "$root/scripts/demo/make-folder.sh" "$guest/catalogue" >/dev/null
 rm "$guest/catalogue/WNASPI32.CFG"
-"$kit" initramfs -m sr_mod -m sg -m virtio_scsi -m virtio_pci -a "$quillet:/bin/quillet" \
+"$kit" initramfs -m sr_mod -m sg -m virtio_scsi -m virtio_pci -m ext4 -m crc32c_generic \
+    -a "$quillet:/bin/quillet" \
     -a "$guest/catalogue:/catalogue" "$here/guest-init" "$guest/initramfs.gz"
-# Any file serves as the disc.
+# Any file serves as the disc; the one the guest mounts holds an ext2 file system in the drive's
+# 2048-byte blocks.
 head -c 1048576 /dev/zero >"$guest/disc.iso"
+mke2fs -q -F -t ext2 -b 2048 "$guest/filesystem.iso" 512
 
 serial=$guest/serial.log
 trace=$guest/scsi-trace.log
@@ -47,6 +50,7 @@ cd_drive 1 CDRW-8432 KORVIN
 cd_drive 2 MTX5160E KORVIN
 cd_drive 3 CDRW-8432 KORVIN "$guest/disc.iso"
 cd_drive 4 CDROM-XM OTHERCO
+cd_drive 5 CDRW-8432 KORVIN "$guest/filesystem.iso"
 
 # The monitor on two FIFOs (QEMU's pipe character device): commands in, answers out.
 mkfifo "$guest/monitor.in" "$guest/monitor.out"
@@ -106,12 +110,26 @@ check "list offers the catalogue's firmware" has list "offered: 1.0r CDRW8432.BI
 check "list leaves out the other vendor's drive" lacks list "OTHERCO"
 check "list exits 0" [ "$(exit_code list)" = 0 ]
 
+# The JSON document between the markers, read with jq.
+json() { section json | sed '1d;$d' | jq -r "$1"; }
+check "list --json parses and names the drive with its revision" \
+    [ "$(json '[.drives[] | select(.product == "CDRW-8432") | .revision] | unique | join(" ")')" = 1.0q ]
+check "list --json: the catalogue's entry is present" \
+    [ "$(json '.drives[] | select(.product == "CDRW-8432") | .newest_available.file' | sort -u)" = CDRW8432.BIN ]
+
+check "dry run: the plan" has dry "then the closing command at"
+check "dry run: the disc test passes" has dry "The drive holds no disc: the update would start."
+check "dry run: exits 0" [ "$(exit_code dry)" = 0 ]
+check "dry run: media polling left alone" grep -q "QUILLET-POLLING-DRY 2000" "$serial"
+check "dry run: no START STOP UNIT (nor from the update after it)" [ "$(requests 1 27)" = 0 ]
+
 check "untagged: the rejected WRITE BUFFER in words" has untagged \
     "The drive rejected WRITE BUFFER (status 02h): NOT READY (sense key 2h), medium not present"
 check "untagged: firmware write error" has untagged "Error: Firmware write error !"
 check "untagged: stopped" has untagged "This operation was stopped!!"
 check "untagged: not updated" has untagged "The drive was not updated."
 check "untagged: exits non-zero" [ "$(exit_code untagged)" != 0 ]
+# The dry run before it sent none.
 check "untagged: one WRITE BUFFER reached the drive, nothing after it" [ "$(requests 1 59)" = 1 ]
 check "untagged: media polling put back" grep -q "QUILLET-POLLING 2000" "$serial"
 
@@ -126,6 +144,13 @@ check "medium: not updated" has medium "The drive was not updated."
 check "medium: exits non-zero" [ "$(exit_code medium)" != 0 ]
 check "medium: no WRITE BUFFER" [ "$(requests 3 59)" = 0 ]
 check "medium: the tray stands open" tray_open
+
+check "mounted: the file system was mounted" grep -q QUILLET-MOUNTED "$serial"
+check "mounted: refused, naming the mount point" has mounted "is mounted on /mnt/disc: unmount it first"
+check "mounted: exits non-zero" [ "$(exit_code mounted)" != 0 ]
+check "mounted: no START STOP UNIT" [ "$(requests 5 27)" = 0 ]
+check "mounted: no WRITE BUFFER" [ "$(requests 5 59)" = 0 ]
+check "mounted: refused before the plan" lacks mounted "Sends:"
 
 uptime=$(tr -d '\r' <"$serial" | sed -n 's/^QUILLET-UPTIME //p')
 echo "guest: drives ready ${uptime:-?} s after boot; whole QEMU test $((SECONDS - start)) s ($accel)"
