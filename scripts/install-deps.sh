@@ -12,7 +12,7 @@ packages=(g++ cmake ninja-build make googletest libgtest-dev libgmock-dev libben
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xauth imagemagick
     fonts-ipafont-gothic fonts-ipafont-mincho locales
     qemu-system-x86 cpio
-    nlohmann-json3-dev libcli11-dev jq)
+    nlohmann-json3-dev libcli11-dev jq e2fsprogs)
 # Wine reads Unix file names in the charset of the test's locale; without the locale it falls back
 # to ASCII and a UTF-8 name such as "Ü8432.BIN" reaches the program as other characters.
 locales=(de_DE.UTF-8 en_US.UTF-8 es_ES.UTF-8 fr_FR.UTF-8 it_IT.UTF-8 ja_JP.UTF-8)
