@@ -72,8 +72,15 @@ public:
         // No SA_RESTART: a question waiting for its answer returns unanswered.
         for (size_t i = 0; i < kSignals.size(); ++i)
             sigaction(kSignals[i], &action, &previous_[i]);
+        // A stopped program would leave the drive waiting in the middle of a download; Ctrl-Z
+        // takes effect once the update is over.
+        sigset_t held;
+        sigemptyset(&held);
+        sigaddset(&held, SIGTSTP);
+        sigprocmask(SIG_BLOCK, &held, &previousMask_);
     }
     ~InterruptionsCounted() {
+        sigprocmask(SIG_SETMASK, &previousMask_, nullptr);
         for (size_t i = 0; i < kSignals.size(); ++i)
             sigaction(kSignals[i], &previous_[i], nullptr);
     }
@@ -83,8 +90,10 @@ public:
     static int Count() { return interruptions; }
 
 private:
-    static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
-    std::array<struct sigaction, 3> previous_{};
+    // Ctrl-\ too: its default ends the program without putting the media polling back.
+    static constexpr std::array<int, 4> kSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+    std::array<struct sigaction, 4> previous_{};
+    sigset_t previousMask_;
 };
 
 std::string Seconds(uint32_t milliseconds) {

@@ -105,8 +105,15 @@ SimulatedBackend::SimulatedBackend(ProfileReader& profile, const std::string& co
         for (const sim::Fault& fault : drives[n].faults)
             slot.drive->AddFault(fault);
         const std::string interrupt = config.Text(name, "Interrupt", "");
-        if (std::sscanf(interrupt.c_str(), "%u %d", &slot.interruptAt, &slot.interruptTimes) != 2)
+        char signal[8] = "INT";
+        if (std::sscanf(interrupt.c_str(), "%u %d %7s", &slot.interruptAt, &slot.interruptTimes,
+                        signal) < 2)
             slot.interruptAt = 0;
+        const std::string signalName(signal);
+        slot.interruptSignal = signalName == "TERM"   ? SIGTERM
+                               : signalName == "HUP"  ? SIGHUP
+                               : signalName == "QUIT" ? SIGQUIT
+                                                      : SIGINT;
         slot.journalPath = folder + drives[n].journalName;
         slot.imagePath = folder + drives[n].imageName;
         volumes_.MapDrive(static_cast<char>('A' + slots_.size()), *slot.drive);
@@ -141,7 +148,7 @@ bool SimulatedBackend::InterruptingVolumes::IoControl(VolumeHandle handle, uint3
         if (slot.interruptAt != 0 && slot.drive->CommandCount() == slot.interruptAt) {
             slot.interruptAt = 0;
             for (int i = 0; i < slot.interruptTimes; ++i)
-                raise(SIGINT);
+                raise(slot.interruptSignal);
         }
     }
     return done;

@@ -32,9 +32,9 @@ constexpr char kFooter[] =
     "download stopped before its closing command (the drive still runs its old firmware); 4 the\n"
     "drive took the whole firmware but the program ended during its programming wait; 5 the\n"
     "drive took the whole firmware and the wait ran out, but a step after it failed.\n"
-    "Ctrl-C stops an update only where the drive can take it: before the first block at once,\n"
-    "during the blocks after the one in flight, and during the programming wait only when\n"
-    "pressed twice.";
+    "Ctrl-C (or Ctrl-\\, SIGTERM, SIGHUP) stops an update only where the drive can take it:\n"
+    "before the first block at once, during the blocks after the one in flight, and during the\n"
+    "programming wait only when pressed twice. Ctrl-Z waits until the update is over.";
 
 std::string ProgramVersion() {
     EnglishTexts texts;

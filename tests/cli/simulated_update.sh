@@ -193,17 +193,17 @@ diff <(commands_of run.tx) <(commands_of verbose.txt) >/dev/null || fail "-v: no
 # before the first block it ends at once, during the blocks after the one in flight and without
 # the closing command, during the programming wait only when pressed twice. Each ends with
 # where the drive stands and its own exit code.
-interrupted() {  # command times expected-exit write-buffers expected-line
+interrupted() {  # command times[-signal] expected-exit write-buffers expected-line
+    local rc=0 tag=int$1-${2// /-}
     rm -f Drive*.LOG Drive*.IMG
     sed "s/^\[Drive1\]$/[Drive1]\nInterrupt=$1 $2/" WNASPI32.CFG >INT.CFG
-    local rc=0
-    "$quillet" --simulate INT.CFG --transcript int$1-$2.tx --yes --allow-older update Drive1 \
-        CDRW8432.BIN </dev/null >int$1-$2.txt 2>&1 || rc=$?
-    [ "$rc" = "$3" ] || fail "interrupt at $1 ($2x): exit $rc, expected $3"
-    [ "$(grep -c ' 3B 05 ' Drive1.LOG)" = "$4" ] || fail "interrupt at $1 ($2x): WRITE BUFFER count"
-    grep -qF "$5" int$1-$2.txt || fail "interrupt at $1 ($2x): expected \"$5\""
-    diff <(sed 's/^[0-9]* //' Drive1.LOG) <(commands_of int$1-$2.tx) >/dev/null ||
-        fail "interrupt at $1 ($2x): the transcript lost commands"
+    "$quillet" --simulate INT.CFG --transcript "$tag.tx" --yes --allow-older update Drive1 \
+        CDRW8432.BIN </dev/null >"$tag.txt" 2>&1 || rc=$?
+    [ "$rc" = "$3" ] || fail "interrupt at $1 ($2): exit $rc, expected $3"
+    [ "$(grep -c ' 3B 05 ' Drive1.LOG)" = "$4" ] || fail "interrupt at $1 ($2): WRITE BUFFER count"
+    grep -qF "$5" "$tag.txt" || fail "interrupt at $1 ($2): expected \"$5\""
+    diff <(sed 's/^[0-9]* //' Drive1.LOG) <(commands_of "$tag.tx") >/dev/null ||
+        fail "interrupt at $1 ($2): the transcript lost commands"
 }
 interrupted 5 1 1 0 "The drive was not updated. Nothing was written to it."
 interrupted 15 1 3 2 "Interrupted: stopped after block 2 of 5; no closing command was sent."
@@ -216,6 +216,10 @@ grep -qF "it holds an incomplete download that it has not saved, and still runs 
 interrupted 19 1 0 6 "The drive is programming its memory and must not be powered down: 33.2 s left."
 grep -qF "The firmware has installed successfully." int19-1.txt || fail "one Ctrl-C in the wait"
 interrupted 19 2 4 6 "do not power it down or reset it for another 33.2 s."
+# The other signals that ask the program to end are obeyed the same way: Ctrl-\ would otherwise
+# end it mid-download with the media polling off.
+interrupted 15 "1 QUIT" 3 2 "Interrupted: stopped after block 2 of 5; no closing command was sent."
+interrupted 15 "1 TERM" 3 2 "Interrupted: stopped after block 2 of 5; no closing command was sent."
 
 if ((failures > 0)); then
     cat ./*.txt >&2
