@@ -232,6 +232,20 @@ void ShowPlan(std::ostream& out, const std::string& fileName, const DownloadPlan
         << " while the drive programs its memory" << std::endl;
 }
 
+// A question of the update: answered yes by its option, or by the user at a terminal. Otherwise
+// says why the update does not go on (the option's hint when nobody could be asked).
+bool Answered(CommandContext& context, const UpdateOptions& options, bool byOption,
+              const std::string& question, const std::string& refusal, const std::string& hint) {
+    if (byOption || (options.interactive && AskYesNo(context.in, context.out, question)))
+        return true;
+    if (InterruptionsCounted::Count() > 0)
+        context.err << "Interrupted.\n";
+    else
+        context.err << "Not updated: " << refusal
+                    << (options.interactive ? std::string(".") : " (" + hint + ").") << "\n";
+    return false;
+}
+
 // The last lines of an update that did not end well: where the drive stands.
 int SayWhereTheDriveStands(std::ostream& err, const DownloadOutcome& outcome, uint32_t leftMs) {
     if (!outcome.AnythingWritten()) {
@@ -411,27 +425,15 @@ int UpdateSteps(CommandContext& context, DriveBackend& backend, const UpdateOpti
     if (CompareFirmwareVersions(drives.Revision(d), offered.version, kEntryVersionLength) > 0) {
         context.out << "The firmware offered (" << offered.version
                     << ") is older than the drive's (" << revision << ")." << std::endl;
-        if (!options.allowOlder &&
-            !(options.interactive && AskYesNo(context.in, context.out, "Install it anyway?"))) {
-            if (InterruptionsCounted::Count() > 0)
-                context.err << "Interrupted.\n";
-            else
-                context.err << "Not updated: the firmware offered is older than the drive's"
-                            << (options.interactive ? "." : " (--allow-older goes on).") << "\n";
+        if (!Answered(context, options, options.allowOlder, "Install it anyway?",
+                      "the firmware offered is older than the drive's", "--allow-older goes on"))
             return SayWhereTheDriveStands(context.err, DownloadOutcome(), 0);
-        }
     }
     context.out << "Do not power down the computer or the drive while the update runs."
                 << std::endl;
-    if (!options.yes &&
-        !(options.interactive && AskYesNo(context.in, context.out, "Start the update?"))) {
-        if (InterruptionsCounted::Count() > 0)
-            context.err << "Interrupted.\n";
-        else
-            context.err << "Not updated: the update was not confirmed"
-                        << (options.interactive ? "." : " (--yes confirms it).") << "\n";
+    if (!Answered(context, options, options.yes, "Start the update?",
+                  "the update was not confirmed", "--yes confirms it"))
         return SayWhereTheDriveStands(context.err, DownloadOutcome(), 0);
-    }
 
     TerminalWatch watch(context.err, progress, update.Plan().blocks);
     const DownloadOutcome outcome = update.Write(&watch);

@@ -135,10 +135,6 @@ SimulatedBackend::~SimulatedBackend() {
     }
 }
 
-VolumeHandle SimulatedBackend::InterruptingVolumes::Open(char letter, VolumeAccess access) {
-    return backend_.volumes_.Open(letter, access);
-}
-
 bool SimulatedBackend::InterruptingVolumes::IoControl(VolumeHandle handle, uint32_t code, void* in,
                                                       uint32_t inLength, void* out,
                                                       uint32_t outLength, uint32_t* returned) {
@@ -152,10 +148,6 @@ bool SimulatedBackend::InterruptingVolumes::IoControl(VolumeHandle handle, uint3
         }
     }
     return done;
-}
-
-void SimulatedBackend::InterruptingVolumes::Close(VolumeHandle handle) {
-    backend_.volumes_.Close(handle);
 }
 
 std::string SimulatedBackend::Name(char letter) const {

@@ -15,6 +15,24 @@
 
 namespace quillet {
 
+// Volumes that hand every call on to others; a subclass looks at the requests on their way.
+class ForwardingVolumes : public VolumeDevices {
+public:
+    // `inner` must outlive the object.
+    explicit ForwardingVolumes(VolumeDevices& inner) : inner_(inner) {}
+    VolumeHandle Open(char letter, VolumeAccess access) override {
+        return inner_.Open(letter, access);
+    }
+    bool IoControl(VolumeHandle handle, uint32_t code, void* in, uint32_t inLength, void* out,
+                   uint32_t outLength, uint32_t* returned) override {
+        return inner_.IoControl(handle, code, in, inLength, out, outLength, returned);
+    }
+    void Close(VolumeHandle handle) override { inner_.Close(handle); }
+
+protected:
+    VolumeDevices& inner_;
+};
+
 // One paragraph for the user: what failed on a SCSI generic node, why in words, and what access
 // is needed.
 std::string DescribeProblem(const SgProblem& problem);
@@ -103,13 +121,12 @@ private:
     };
 
     // The simulated volumes, with the interruptions the drives' sections ask for.
-    class InterruptingVolumes : public VolumeDevices {
+    class InterruptingVolumes : public ForwardingVolumes {
     public:
-        explicit InterruptingVolumes(SimulatedBackend& backend) : backend_(backend) {}
-        VolumeHandle Open(char letter, VolumeAccess access) override;
+        explicit InterruptingVolumes(SimulatedBackend& backend)
+            : ForwardingVolumes(backend.volumes_), backend_(backend) {}
         bool IoControl(VolumeHandle handle, uint32_t code, void* in, uint32_t inLength, void* out,
                        uint32_t outLength, uint32_t* returned) override;
-        void Close(VolumeHandle handle) override;
 
     private:
         SimulatedBackend& backend_;

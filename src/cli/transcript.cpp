@@ -86,23 +86,14 @@ void TranscribedBackend::Write(const std::string& line) {
         *out << time << line << std::endl;
 }
 
-VolumeHandle TranscribedBackend::TranscribedVolumes::Open(char letter, VolumeAccess access) {
-    return owner_.backend_.Volumes().Open(letter, access);
-}
-
-void TranscribedBackend::TranscribedVolumes::Close(VolumeHandle handle) {
-    owner_.backend_.Volumes().Close(handle);
-}
-
 bool TranscribedBackend::TranscribedVolumes::IoControl(VolumeHandle handle, uint32_t code, void* in,
                                                        uint32_t inLength, void* out,
                                                        uint32_t outLength, uint32_t* returned) {
-    VolumeDevices& inner = owner_.backend_.Volumes();
     PassThroughFields fields;
     const bool command =
         code == kIoctlScsiPassThroughDirect && in != nullptr &&
         DecodePassThroughRecord(static_cast<const uint8_t*>(in), inLength, outLength, &fields);
-    const bool done = inner.IoControl(handle, code, in, inLength, out, outLength, returned);
+    const bool done = inner_.IoControl(handle, code, in, inLength, out, outLength, returned);
     if (code == kIoctlStorageMcnControl && in != nullptr && inLength >= 1) {
         owner_.Write(std::string("media change notification ") +
                      (static_cast<const uint8_t*>(in)[0] ? "off" : "on") +

@@ -35,13 +35,12 @@ public:
     }
 
 private:
-    class TranscribedVolumes : public VolumeDevices {
+    class TranscribedVolumes : public ForwardingVolumes {
     public:
-        explicit TranscribedVolumes(TranscribedBackend& owner) : owner_(owner) {}
-        VolumeHandle Open(char letter, VolumeAccess access) override;
+        explicit TranscribedVolumes(TranscribedBackend& owner)
+            : ForwardingVolumes(owner.backend_.Volumes()), owner_(owner) {}
         bool IoControl(VolumeHandle handle, uint32_t code, void* in, uint32_t inLength, void* out,
                        uint32_t outLength, uint32_t* returned) override;
-        void Close(VolumeHandle handle) override;
 
     private:
         TranscribedBackend& owner_;

@@ -153,17 +153,6 @@ private:
 }  // namespace
 
 struct PassThroughUpdate::Stages {
-    Stages(Clock& clock, MessageBoxService& messages, FirmwareFiles& files, StringSource& strings,
-           PassThroughDriveList& drives, int index, ProgressControl& progress, WindowHandle owner)
-        : clock(clock),
-          messages(messages),
-          files(files),
-          strings(strings),
-          drives(drives),
-          index(index),
-          progress(progress),
-          owner(owner) {}
-
     Clock& clock;
     MessageBoxService& messages;
     FirmwareFiles& files;
@@ -182,8 +171,8 @@ PassThroughUpdate::PassThroughUpdate(Clock& clock, MessageBoxService& messages,
                                      FirmwareFiles& files, StringSource& strings,
                                      PassThroughDriveList& drives, int index,
                                      ProgressControl& progress, WindowHandle owner)
-    : stages_(std::make_unique<Stages>(clock, messages, files, strings, drives, index, progress,
-                                       owner)) {}
+    : stages_(new Stages{clock, messages, files, strings, drives, index, progress, owner, nullptr,
+                         nullptr, nullptr}) {}
 
 PassThroughUpdate::~PassThroughUpdate() {
     // Whatever ended the download, the user's drive gets its notification back before the
