@@ -177,6 +177,12 @@ std::string NewestPresent(FileSystem& files, const std::vector<std::string>& sou
 // The offered entry to install: the one named (by file name, or a path to a file of the
 // catalogue folder), else the newest whose file the folder holds. Empty, with the reason
 // written, when there is none.
+// The files the catalogue's entries name, each with its entry.
+void ListExpected(std::ostream& err, const std::vector<std::string>& sources) {
+    for (const std::string& source : sources)
+        err << "    " << SplitSourceEntry(source).fileName << "  (" << source << ")\n";
+}
+
 std::string ChooseEntry(CommandContext& context, const std::vector<std::string>& sources,
                         const std::string& product, const std::string& image) {
     const std::string folder = context.files.CurrentDirectory();
@@ -195,7 +201,8 @@ std::string ChooseEntry(CommandContext& context, const std::vector<std::string>&
             if (context.files.Exists(name))
                 return source;
             context.err << name << " is offered for " << product << " but is not in " << folder
-                        << ".\n";
+                        << "; the catalogue expects:\n";
+            ListExpected(context.err, sources);
             return std::string();
         }
         context.err << image << " is not offered for " << product << " in " << folder
@@ -208,8 +215,7 @@ std::string ChooseEntry(CommandContext& context, const std::vector<std::string>&
     if (newest.empty()) {
         context.err << "None of the firmware files the catalogue offers for " << product
                     << " is in " << folder << "; it expects:\n";
-        for (const std::string& source : sources)
-            context.err << "    " << SplitSourceEntry(source).fileName << "  (" << source << ")\n";
+        ListExpected(context.err, sources);
     }
     return newest;
 }

@@ -96,7 +96,8 @@ choose() {  # expected-entry-or-refusal expected-exit image...
 }
 choose "Firmware: 1.0r CDRW8432.BIN" 0
 choose "Firmware: 1.0r CDRW8432.BIN" 0 "$PWD/CDRW8432.BIN"
-choose "CDRW843N.BIN is offered for CDRW-8432 but is not in $PWD." 2 CDRW843N.BIN
+choose "CDRW843N.BIN is offered for CDRW-8432 but is not in $PWD; the catalogue expects:" 2 CDRW843N.BIN
+grep -qF "    CDRW8432.BIN  (1.0r CDRW8432.BIN)" choose.txt || fail "choose a missing file: the files expected"
 choose "is not offered for CDRW-8432 in $PWD" 2 /tmp/CDRW8432.BIN
 [ "$(grep -vc ' 12 00 00 00 FF 00 in 1024 GOOD$' Drive1.LOG)" = 0 ] || fail "a refused choice sent commands"
 mkdir -p empty && cp ./*.ini empty/
