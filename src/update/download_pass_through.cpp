@@ -98,15 +98,12 @@ public:
 
     // An open tray is closed and given time before the disc check; a closed one is not touched.
     bool DriveIsEmpty() override {
-        uint8_t qualifier = 0;
-        for (int i = 0; i < kTestsBeforeCheck; ++i)
-            drives_.TestUnitReady(index_, &qualifier);
-        if (!drives_.TestUnitReady(index_, &qualifier) && qualifier == kTrayOpen) {
+        if (ProbeDisc() == DiscProbe::TrayOpen) {
             transport_.WaitUntilReady(drive_.handle, drive_.pathId, drive_.targetId, drive_.lun);
             for (int i = 0; i < kTestsBeforeCheck; ++i)
-                drives_.TestUnitReady(index_, &qualifier);
+                drives_.TestUnitReady(index_, nullptr);
         }
-        if (!drives_.TestUnitReady(index_, &qualifier))
+        if (!drives_.TestUnitReady(index_, nullptr))
             return true;
         ShowDiscInDrive(MessageIcon::Stop, owner_);
         transport_.StartStopUnit(drive_.handle, drive_.pathId, drive_.targetId, drive_.lun, 1);
