@@ -174,15 +174,15 @@ std::string NewestPresent(FileSystem& files, const std::vector<std::string>& sou
     return newest;
 }
 
-// The offered entry to install: the one named (by file name, or a path to a file of the
-// catalogue folder), else the newest whose file the folder holds. Empty, with the reason
-// written, when there is none.
 // The files the catalogue's entries name, each with its entry.
 void ListExpected(std::ostream& err, const std::vector<std::string>& sources) {
     for (const std::string& source : sources)
         err << "    " << SplitSourceEntry(source).fileName << "  (" << source << ")\n";
 }
 
+// The offered entry to install: the one named (by file name, or a path to a file of the
+// catalogue folder), else the newest whose file the folder holds. Empty, with the reason
+// written, when there is none.
 std::string ChooseEntry(CommandContext& context, const std::vector<std::string>& sources,
                         const std::string& product, const std::string& image) {
     const std::string folder = context.files.CurrentDirectory();
@@ -273,6 +273,19 @@ int SayWhereTheDriveStands(std::ostream& err, const DownloadOutcome& outcome, ui
         << " WRITE BUFFER commands before the stop: it holds an incomplete download that it has "
            "not saved, and still runs its old firmware.\n";
     return kExitIncomplete;
+}
+
+// The end of an update the preparation or the download stopped: what the drive answered, if that
+// was the cause, what the update command says, and where the drive stands.
+int Stopped(std::ostream& err, DriveBackend& backend, const DownloadOutcome& outcome,
+            uint32_t leftMs) {
+    if (outcome.stopped && !outcome.AnythingWritten())
+        err << "Interrupted.\n";
+    const std::string problem = backend.Problem();
+    if (!problem.empty() && !outcome.stopped && !outcome.waitCut)
+        err << problem << "\n";
+    err << kOperationStopped << "\n";
+    return SayWhereTheDriveStands(err, outcome, leftMs);
 }
 
 }  // namespace
@@ -401,14 +414,8 @@ int UpdateSteps(CommandContext& context, DriveBackend& backend, const UpdateOpti
     MessagesBesideProgress messages(context.messages, progress);
     PassThroughUpdate update(context.clock, messages, context.firmwareFiles, context.strings,
                              drives, d, progress, 0);
-    if (!update.Prepare(offered.fileName, productCode)) {
-        // What the drive answered, if that was it, then what the update command says.
-        const std::string problem = backend.Problem();
-        if (!problem.empty())
-            context.err << problem << "\n";
-        context.err << kOperationStopped << "\n";
-        return SayWhereTheDriveStands(context.err, DownloadOutcome(), 0);
-    }
+    if (!update.Prepare(offered.fileName, productCode))
+        return Stopped(context.err, backend, DownloadOutcome(), 0);
     ShowPlan(context.out, offered.fileName, update.Plan());
 
     if (options.dryRun) {
@@ -456,13 +463,7 @@ int UpdateSteps(CommandContext& context, DriveBackend& backend, const UpdateOpti
         context.out << std::flush;
         return kExitDone;
     }
-    if (outcome.stopped && !outcome.AnythingWritten())
-        context.err << "Interrupted.\n";
-    const std::string problem = backend.Problem();
-    if (!problem.empty() && !outcome.stopped && !outcome.waitCut)
-        context.err << problem << "\n";
-    context.err << kOperationStopped << "\n";
-    return SayWhereTheDriveStands(context.err, outcome, watch.Left());
+    return Stopped(context.err, backend, outcome, watch.Left());
 }
 
 }  // namespace
