@@ -41,11 +41,13 @@ std::string ProgramVersion() {
     return "quillet " + texts.ProductVersion() + " (commit " QUILLET_COMMIT ")";
 }
 
-// The first word of the command line that is neither an option nor an option's value.
-std::string FirstWord(int argc, char** argv) {
+// The first word of the command line that is neither an option nor an option's value, as the
+// options of `app` take them.
+std::string FirstWord(const CLI::App& app, int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--catalog" || arg == "--simulate" || arg == "--transcript")
+        const CLI::Option* option = app.get_option_no_throw(arg);
+        if (option != nullptr && option->get_items_expected_min() > 0)
             ++i;
         else if (!arg.empty() && arg[0] != '-')
             return arg;
@@ -119,7 +121,7 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForVersion& version) {
         return app.exit(version);
     } catch (const CLI::ParseError& error) {
-        const std::string word = FirstWord(argc, argv);
+        const std::string word = FirstWord(app, argc, argv);
         if (!list->parsed() && !update->parsed() && !word.empty())
             std::cerr << "quillet: " << word << " is not a command: the commands are list and "
                       << "update.\n";

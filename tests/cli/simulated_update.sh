@@ -158,6 +158,7 @@ said 1 "No catalogue (*.ini) in $PWD/nocatalogue: --catalog names the folder" \
     --simulate WNASPI32.CFG --catalog nocatalogue list
 said 2 "--simulate: File does not exist: MISSING.CFG" --simulate MISSING.CFG list
 said 2 "lst is not a command: the commands are list and update." lst
+said 2 "lst is not a command: the commands are list and update." --catalog . -v lst
 said 2 "--catalog: 1 required DIR missing" list --catalog
 said 2 "The following argument was not expected: extra" --simulate WNASPI32.CFG list extra
 said 2 "DEVICE is required" update
