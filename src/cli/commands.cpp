@@ -25,6 +25,7 @@ namespace {
 
 constexpr int kMaxSources = static_cast<int>(kTableSize);
 constexpr uint8_t kPeripheralNoDevice = 0x7F;
+constexpr size_t kIdentityEnd = 36;  // vendor, product and revision
 
 std::string Describe(const PassThroughDriveList& drives, int index) {
     return TrimTrailingSpace(drives.Vendor(index)) + " " +
@@ -43,9 +44,7 @@ std::string WhatItIs(PassThroughTransport& transport, DriveBackend& backend) {
     transport.CloseDrive(handle);
     if (!answered)
         return backend.Problem();
-    std::string identity;
-    for (size_t i = 8; i < 36 && data[i] != 0; ++i)
-        identity += static_cast<char>(data[i]);
+    const std::string identity = Printable(IdentificationText(data.data(), kIdentityEnd));
     char type[8];
     std::snprintf(type, sizeof type, "%02Xh", data[0]);
     if (data[0] == kPeripheralNoDevice)

@@ -68,6 +68,15 @@ void TerminalProgress::Draw() {
          << percent << "%" << std::flush;
 }
 
+std::string Printable(const std::string& text) {
+    std::string shown = text;
+    for (char& c : shown) {
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F)
+            c = '.';
+    }
+    return shown;
+}
+
 bool AskYesNo(std::istream& in, std::ostream& out, const std::string& question) {
     out << question << " [y/N] " << std::flush;
     std::string answer;

@@ -68,6 +68,10 @@ private:
     TerminalProgress& progress_;
 };
 
+// Text a device sent, safe to show: anything but printable ASCII becomes ".", so no answer of a
+// drive can reach the terminal as a control sequence.
+std::string Printable(const std::string& text);
+
 // Asks `question` followed by " [y/N] "; true only for an answer starting with y or Y.
 bool AskYesNo(std::istream& in, std::ostream& out, const std::string& question);
 

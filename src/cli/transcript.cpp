@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <ostream>
 
+#include "cli/terminal.h"
+#include "device/commands.h"
 #include "device/scsi.h"
 #include "device/sense_text.h"
 #include "platform/pass_through_record.h"
@@ -11,8 +13,7 @@ namespace quillet {
 
 namespace {
 
-constexpr size_t kIdentityStart = 8;
-constexpr size_t kIdentityEnd = 36;
+constexpr size_t kIdentityEnd = 36;  // vendor, product and revision
 constexpr size_t kSenseAdditionalLength = 7;
 
 std::string Hex(const uint8_t* bytes, size_t count) {
@@ -39,11 +40,10 @@ std::string Answer(const PassThroughFields& fields, const uint8_t* record) {
     if (status == kStatusGood) {
         std::string answer = "GOOD";
         if (fields.cdb[0] == kOpInquiry && fields.dataLength >= kIdentityEnd && fields.data) {
-            const auto* data = static_cast<const uint8_t*>(fields.data);
-            answer += "; \"";
-            for (size_t i = kIdentityStart; i < kIdentityEnd; ++i)
-                answer += data[i] >= 0x20 && data[i] < 0x7F ? static_cast<char>(data[i]) : '.';
-            answer += "\"";
+            answer += "; \"" +
+                      Printable(IdentificationText(static_cast<const uint8_t*>(fields.data),
+                                                   kIdentityEnd)) +
+                      "\"";
         }
         return answer;
     }
@@ -56,7 +56,9 @@ std::string Answer(const PassThroughFields& fields, const uint8_t* record) {
     if (length > kSenseAdditionalLength)
         length =
             std::min<size_t>(length, kSenseAdditionalLength + 1 + sense[kSenseAdditionalLength]);
-    std::snprintf(text, sizeof text, "CHECK %02X/%02X/%02X", sense[kSenseKeyIndex] & 0x0F,
+    // Each field only where the drive's sense reaches it.
+    std::snprintf(text, sizeof text, "CHECK %02X/%02X/%02X",
+                  fields.senseLength > kSenseKeyIndex ? sense[kSenseKeyIndex] & 0x0F : 0,
                   fields.senseLength > kSenseCodeIndex ? sense[kSenseCodeIndex] : 0,
                   fields.senseLength > kSenseQualifierIndex ? sense[kSenseQualifierIndex] : 0);
     return std::string(text) + "; sense " + Hex(sense, length) + ": " +

@@ -37,17 +37,6 @@ DataDirection NoDataDirection(TransportKind kind) {
     return kind == TransportKind::Aspi ? DataDirection::None : DataDirection::In;
 }
 
-// The identification text: from byte 8 up to the first zero byte or the end of the data.
-std::string IdentificationText(const uint8_t* data, size_t length) {
-    if (data == nullptr || length <= kTextStart)
-        return std::string();
-    const char* text = reinterpret_cast<const char*>(data + kTextStart);
-    size_t available = length - kTextStart;
-    const void* zero = std::memchr(text, 0, available);
-    size_t size = zero ? static_cast<size_t>(static_cast<const char*>(zero) - text) : available;
-    return std::string(text, size);
-}
-
 void SplitIdentity(const std::string& text, DriveIdentity* identity) {
     auto part = [&text](size_t from, size_t count) {
         return from < text.size() ? text.substr(from, count) : std::string();
@@ -74,6 +63,16 @@ std::string TagText(const uint8_t* buffer) {
 }
 
 }  // namespace
+
+std::string IdentificationText(const uint8_t* data, size_t length) {
+    if (data == nullptr || length <= kTextStart)
+        return std::string();
+    const char* text = reinterpret_cast<const char*>(data + kTextStart);
+    size_t available = length - kTextStart;
+    const void* zero = std::memchr(text, 0, available);
+    size_t size = zero ? static_cast<size_t>(static_cast<const char*>(zero) - text) : available;
+    return std::string(text, size);
+}
 
 ScsiRequest TestUnitReadyRequest(TransportKind kind) {
     ScsiRequest request = NewRequest(kind, {kOpTestUnitReady, 0, 0, 0, 0, 0});

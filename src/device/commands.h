@@ -49,6 +49,10 @@ ScsiRequest WriteBufferRequest(TransportKind kind, uint32_t offset, const uint8_
 // present (0x01 tray closed, 0x02 tray open); otherwise 0.
 uint8_t NoMediumQualifier(const uint8_t* sense, size_t senseLength);
 
+// The identification text of INQUIRY data: from byte 8 up to the first zero byte or the end of
+// the data; empty when the data ends before it.
+std::string IdentificationText(const uint8_t* data, size_t length);
+
 // Identification from INQUIRY data (bytes 8.. are the identification text).
 // ASPI: -1 for another vendor (compared exactly), else the peripheral device type (byte 0 & 0x1F).
 int IdentifyAspiInquiry(const uint8_t* data, size_t length, DriveIdentity* identity);
