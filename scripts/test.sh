@@ -99,11 +99,27 @@ if [ -d "$build/win32-tests" ] && [ "$winbuild" = "$build/win32" ]; then
         --timeout 600 | tee "$build/windows-unit-ctest.log"
 fi
 
+stage "release: the Windows zip and the Debian package, checked"
+# Made from the tracked files in a folder of its own, it must hold the very Quillet.exe the tests
+# above ran, and a second release in another folder the same bytes (tests/release/check.sh).
+release_start=$SECONDS
+scripts/release.sh --work "$build/release" --out "$build/dist"
+tests/release/check.sh "$build" "$build/dist"
+demo_test=release-check/demo-test
+release_demo="runs in the QEMU guest"
+if [ "$QUILLET_WINE_ARCH" = i686 ]; then
+    on_virtual_display ctest --test-dir "$build/$demo_test" --output-on-failure --timeout 600 \
+        | tee "$build/release-ctest.log"
+    release_demo=$(grep -E 'tests passed' "$build/release-ctest.log" | tail -1)
+fi
+release_seconds=$((SECONDS - release_start))
+
 guest_rc=0
 if [ "$guest" = 1 ]; then
     stage "i686 tests under 32-bit Wine in a QEMU guest"
     # A failure here still ends with the summary below, and then fails the run.
-    tests/guest32/run.sh "$build" "win32-tests:$guest_unit" "win32:$guest_e2e" || guest_rc=$?
+    tests/guest32/run.sh "$build" "win32-tests:$guest_unit" "win32:$guest_e2e" \
+        "$demo_test:^release_demo_update\$" || guest_rc=$?
 fi
 
 native=$(grep -E 'tests passed' "$build/native-ctest.log" | tail -1)
@@ -120,5 +136,7 @@ if [ "$guest" = 1 ]; then
     [ "$guest_rc" = 0 ] || guest_result="FAILED: $guest_result"
     echo "windows (i686 under 32-bit Wine in a QEMU guest, $(cat "$build/guest32/accel" 2>/dev/null)): $guest_result"
 fi
+echo "release ($release_seconds s): $(cd "$build/dist" && echo *.zip *.deb), lintian clean," \
+    "the same bytes twice; demo update: $release_demo"
 echo "artefacts: $QUILLET_ARTEFACTS"
 exit "$guest_rc"

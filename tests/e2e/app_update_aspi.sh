@@ -107,7 +107,8 @@ e2e_log "update: $(journal 0 3B | wc -l) WRITE BUFFER commands, image received"
 
 # 2. A disc in the drive: the message, the tray opened (START STOP UNIT eject), nothing written.
 rm -f "$PROGRAM_DIR"/Drive*.LOG "$PROGRAM_DIR"/Drive*.IMG
-sed -i 's/^\[Drive0\]$/&\nDisc=1/' "$PROGRAM_DIR/WNASPI32.CFG"
+# After the section's head, whatever its line end (a release's file has CR LF).
+sed -i 's/^\[Drive0\]\r\?$/&\nDisc=1/' "$PROGRAM_DIR/WNASPI32.CFG"
 driver start "$quillet" "$folder" window QUILLET 60 click 2 window "$main" 30 input 60 \
     select 1006 0 click 1008 dialog 1009,1010 30 click 1 window error 60 controls \
     shot "$(winpath "$E2E_TMP/disc.bmp")" click 1 window "$main" 10 input 60 position 1001 \

@@ -16,6 +16,9 @@
 #   quillet, folder, dialogshow
 #                 the Windows paths of Quillet.exe and PROGRAM_DIR, and of dialogshow.exe
 # and the functions below. Everything the test started under Wine is ended on exit.
+# With QUILLET_E2E_FROM_FOLDER=1 the test runs in a copy of the whole folder of Quillet.exe, such
+# as the unpacked demo folder of a release: its own catalogue, images and simulated library stand
+# in for the ones the functions below would write.
 # Exit code 77 (a skipped test for CTest) means this machine cannot run Wine at all.
 set -euo pipefail
 
@@ -124,6 +127,10 @@ quillet_windows_version() {  # win98 | default
 # Writes the demo's sample files beside Quillet.exe (scripts/demo/make-folder.sh): tarvex.ini,
 # the images MTX5160.BIN and CDRW8432.BIN, and WNASPI32.CFG for the simulated bus.
 put_demo_folder() {
+    if [ "${QUILLET_E2E_FROM_FOLDER:-}" = 1 ]; then
+        cp "$BUILD_BIN"/* "$PROGRAM_DIR/" || fail "cannot copy the folder $BUILD_BIN"
+        return
+    fi
     bash "$(dirname "${BASH_SOURCE[0]}")/../../scripts/demo/make-folder.sh" "$PROGRAM_DIR" \
         >/dev/null || fail "cannot write the demo folder"
 }
@@ -133,6 +140,9 @@ put_demo_folder() {
 # writes its journals (Drive<n>.LOG) and received images (Drive<n>.IMG) there.
 use_simulated_aspi() {
     local dll=${QUILLET_WNASPI32:-$BUILD_BIN/WNASPI32.DLL}
+    if [ "${QUILLET_E2E_FROM_FOLDER:-}" = 1 ]; then
+        dll=$BUILD_BIN/WNASPI32.DLL
+    fi
     [ -f "$dll" ] || fail "no simulated WNASPI32.DLL at $dll"
     cp "$dll" "$PROGRAM_DIR/WNASPI32.DLL"
     export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;wnaspi32=n"
@@ -176,6 +186,9 @@ keep_picture() {  # bmp name
 
 rm -rf "$ARTEFACTS"
 mkdir -p "$ARTEFACTS" "$PROGRAM_DIR"
+if [ "${QUILLET_E2E_FROM_FOLDER:-}" = 1 ]; then
+    cp "$BUILD_BIN"/* "$PROGRAM_DIR/" || fail "cannot copy the folder $BUILD_BIN"
+fi
 cp "$1" "$PROGRAM_DIR/Quillet.exe"
 # The Windows paths the tests start programs with.
 quillet=$(winpath "$PROGRAM_DIR/Quillet.exe")

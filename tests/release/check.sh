@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Checks a release made by scripts/release.sh against the build the tests ran:
+#   - lintian finds no error and no warning in the Debian package;
+#   - the package unpacks, its quillet answers --version and --help, its manual page renders and
+#     its completion is valid bash;
+#   - the zip's Quillet.exe is the tested one (BUILD/win32), no WNASPI32.DLL sits beside it, and
+#     its demo folder holds the program, the simulated library and the samples;
+#   - a second release of the same tree in another folder has the same SHA256SUMS.
+# Prints what the archives hold and how long each step took. Leaves BUILD/release-check configured:
+# its CTest test runs the whole ASPI update in the unpacked demo folder (tests/release/CMakeLists.txt).
+#
+#   check.sh BUILD DIST
+set -euo pipefail
+if [ $# -ne 2 ]; then
+    echo "usage: $0 BUILD DIST" >&2
+    exit 2
+fi
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=$(realpath "$1")
+dist=$(realpath "$2")
+tested=$build/win32/bin/Quillet.exe
+check=$build/release-check
+export LC_ALL=C.UTF-8
+
+fail() {
+    echo "release check: FAIL: $*" >&2
+    exit 1
+}
+step_start=$SECONDS
+step() {
+    echo "release check: $1 ($((SECONDS - step_start)) s)"
+    step_start=$SECONDS
+}
+
+zip=$(find "$dist" -maxdepth 1 -name 'Quillet-*-win32.zip')
+deb=$(find "$dist" -maxdepth 1 -name 'quillet_*.deb')
+[ -f "$zip" ] && [ -f "$deb" ] && [ -f "$dist/SHA256SUMS" ] ||
+    fail "$dist lacks the zip, the package or SHA256SUMS"
+(cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the archives"
+
+# 1. Debian's own checker; every remaining tag must be an override with its reason.
+# Its remark on running as root is no finding.
+lintian_rc=0
+lintian --fail-on error,warning --show-overrides "$deb" >"$check.lintian" 2>&1 || lintian_rc=$?
+sed -i '/^running with root privileges/d' "$check.lintian"
+cat "$check.lintian"
+[ "$lintian_rc" = 0 ] || fail "lintian found errors or warnings (exit $lintian_rc)"
+step "lintian: $(grep -c . "$check.lintian" || true) lines of findings"
+
+# 2. The package as a user's system would unpack it.
+rm -rf "$check"
+mkdir -p "$check"
+dpkg-deb -x "$deb" "$check/root"
+echo "release check: $(basename "$deb"):"
+dpkg-deb -I "$deb" | sed -n 's/^ \(Version\|Depends\|Installed-Size\): /    \1: /p'
+dpkg-deb -c "$deb" | awk '$3 > 0 { printf "    %8d  %s\n", $3, $6 }'
+quillet=$check/root/usr/bin/quillet
+version=$("$quillet" --version) || fail "quillet --version failed"
+[[ $version == "quillet $(basename "$deb" | cut -d_ -f2) (commit "* ]] ||
+    fail "quillet --version says \"$version\", the package $(basename "$deb")"
+"$quillet" --help | grep -q '^Usage: quillet ' || fail "quillet --help printed no usage"
+page=$check/root/usr/share/man/man1/quillet.1.gz
+rendered=$(MANWIDTH=80 man -l "$page" 2>"$check/man.err") || fail "man -l failed: $(cat "$check/man.err")"
+[ ! -s "$check/man.err" ] || fail "man -l complained: $(cat "$check/man.err")"
+grep -q '^NAME' <<<"$rendered" || fail "the manual page has no NAME section"
+bash -n "$check/root/usr/share/bash-completion/completions/quillet" ||
+    fail "the bash completion does not parse"
+[ -s "$check/root/usr/share/doc/quillet/copyright" ] || fail "no copyright file"
+# The manual page's example: the packaged demo writer and the simulated drives, up to the plan.
+bash "$check/root/usr/share/doc/quillet/examples/make-demo-folder.sh" "$check/korvin" ||
+    fail "the packaged demo writer failed"
+sim=(--catalog "$check/korvin" --simulate "$check/korvin/WNASPI32.CFG")
+"$quillet" "${sim[@]}" list | grep -q 'MTX5160E' || fail "quillet list shows no simulated drive"
+"$quillet" "${sim[@]}" --dry-run update Drive0 >"$check/dry-run.out" ||
+    fail "the dry run on the simulated drive failed: $(cat "$check/dry-run.out")"
+step "the package unpacks; $version; manual page of $(wc -l <<<"$rendered") lines"
+
+# 3. The zip: the tested program, and the simulated library only in the demo folder.
+unzip -q "$zip" -d "$check/zip"
+echo "release check: $(basename "$zip"):"
+zipinfo -l "$zip" | awk '/^-/ { printf "    %8d  %s\n", $4, $NF }'
+[ "$(sha256sum <"$check/zip/Quillet.exe")" = "$(sha256sum <"$tested")" ] ||
+    fail "the zip's Quillet.exe is not the tested $tested"
+[ "$(sha256sum <"$check/zip/demo/Quillet.exe")" = "$(sha256sum <"$tested")" ] ||
+    fail "the demo's Quillet.exe is not the tested $tested"
+top_dll=$(find "$check/zip" -maxdepth 1 -iname 'wnaspi32.dll')
+[ -z "$top_dll" ] || fail "a WNASPI32.DLL sits beside the real program: $top_dll"
+for f in WNASPI32.DLL WNASPI32.CFG tarvex.ini MTX5160.BIN CDRW8432.BIN README.TXT; do
+    [ -s "$check/zip/demo/$f" ] || fail "the demo folder lacks $f"
+done
+for f in README.TXT demo/README.TXT; do
+    if grep -q $'[^\r]$' "$check/zip/$f" || grep -q '@VERSION@' "$check/zip/$f"; then
+        fail "$f has a line without CR LF or an unreplaced version"
+    fi
+done
+step "the zip holds the tested Quillet.exe ($(sha256sum <"$tested" | cut -c1-16)...)"
+
+# The demo's update runs from here, in CTest, under Wine or in the QEMU guest.
+cmake -S "$here" -B "$check/demo-test" -DQUILLET_DEMO_FOLDER="$check/zip/demo" \
+    -DQUILLET_UIDRIVER="$build/win32/bin/uidriver.exe" >/dev/null
+
+# 4. The same tree released again in another folder gives the same bytes.
+again=$(mktemp -d "${TMPDIR:-/tmp}/quillet-release-again.XXXXXX")
+trap 'rm -rf "$again"' EXIT
+"$root/scripts/release.sh" --work "$again/work" --out "$again/dist" >"$again/log" 2>&1 ||
+    fail "the second release failed: $(cat "$again/log")"
+if ! cmp -s "$dist/SHA256SUMS" "$again/dist/SHA256SUMS"; then
+    diff "$dist/SHA256SUMS" "$again/dist/SHA256SUMS" >&2 || true
+    fail "a second release in $again differs"
+fi
+step "a second release in another folder: the same SHA256SUMS"
