@@ -56,11 +56,9 @@ std::string Answer(const PassThroughFields& fields, const uint8_t* record) {
     if (length > kSenseAdditionalLength)
         length =
             std::min<size_t>(length, kSenseAdditionalLength + 1 + sense[kSenseAdditionalLength]);
-    // Each field only where the drive's sense reaches it.
-    std::snprintf(text, sizeof text, "CHECK %02X/%02X/%02X",
-                  fields.senseLength > kSenseKeyIndex ? sense[kSenseKeyIndex] & 0x0F : 0,
-                  fields.senseLength > kSenseCodeIndex ? sense[kSenseCodeIndex] : 0,
-                  fields.senseLength > kSenseQualifierIndex ? sense[kSenseQualifierIndex] : 0);
+    // Each field where the sense's format puts it, and only where the drive's sense reaches it.
+    const SenseFields read = ReadSenseFields(sense, fields.senseLength);
+    std::snprintf(text, sizeof text, "CHECK %02X/%02X/%02X", read.key, read.code, read.qualifier);
     return std::string(text) + "; sense " + Hex(sense, length) + ": " +
            SenseInWords(sense, fields.senseLength);
 }

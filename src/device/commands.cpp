@@ -4,6 +4,8 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "device/sense_text.h"
+
 namespace quillet {
 namespace {
 
@@ -135,10 +137,11 @@ ScsiRequest WriteBufferRequest(TransportKind kind, uint32_t offset, const uint8_
 }
 
 uint8_t NoMediumQualifier(const uint8_t* sense, size_t senseLength) {
-    if (sense == nullptr || senseLength <= kSenseQualifierIndex)
-        return 0;
-    if (sense[kSenseKeyIndex] == kSenseNotReady && sense[kSenseCodeIndex] == kSenseCodeNoMedium) {
-        return sense[kSenseQualifierIndex];
+    // Descriptor-format sense has its fields elsewhere; bytes in no known format say nothing.
+    const SenseFields fields = ReadSenseFields(sense, senseLength);
+    if (fields.knownFormat && fields.hasCode && fields.key == kSenseNotReady &&
+        fields.code == kSenseCodeNoMedium) {
+        return fields.qualifier;
     }
     return 0;
 }

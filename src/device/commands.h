@@ -45,8 +45,9 @@ ScsiRequest ReadBufferRequest(TransportKind kind, uint32_t offset, uint8_t* buff
 ScsiRequest WriteBufferRequest(TransportKind kind, uint32_t offset, const uint8_t* data,
                                uint32_t length);
 
-// The pass-through no-medium qualifier: sense byte 13 when the sense says NOT READY, medium not
-// present (0x01 tray closed, 0x02 tray open); otherwise 0.
+// The pass-through no-medium qualifier: the additional sense code qualifier (byte 13 in fixed
+// format, 3 in descriptor format) when the sense says NOT READY, medium not present (0x01 tray
+// closed, 0x02 tray open); otherwise 0, also for bytes in no known sense format.
 uint8_t NoMediumQualifier(const uint8_t* sense, size_t senseLength);
 
 // The identification text of INQUIRY data: from byte 8 up to the first zero byte or the end of

@@ -82,34 +82,47 @@ std::string CommandName(uint8_t opcode) {
     }
 }
 
+SenseFields ReadSenseFields(const uint8_t* sense, size_t length) {
+    SenseFields fields;
+    if (sense == nullptr || length == 0)
+        return fields;
+    const uint8_t format = sense[0] & 0x7F;
+    const bool descriptor = format == kDescriptorCurrent || format == kDescriptorDeferred;
+    fields.knownFormat = descriptor || format == kFixedCurrent || format == kFixedDeferred;
+    const size_t keyAt = descriptor ? 1 : kSenseKeyIndex;
+    const size_t codeAt = descriptor ? 2 : kSenseCodeIndex;
+    const size_t qualifierAt = descriptor ? 3 : kSenseQualifierIndex;
+    fields.hasKey = length > keyAt;
+    fields.hasCode = length > qualifierAt;
+    if (fields.hasKey)
+        fields.key = sense[keyAt] & 0x0F;
+    if (fields.hasCode) {
+        fields.code = sense[codeAt];
+        fields.qualifier = sense[qualifierAt];
+    }
+    return fields;
+}
+
 std::string SenseInWords(const uint8_t* sense, size_t length) {
     if (sense == nullptr || length == 0)
         return "no sense data";
-    const uint8_t format = sense[0] & 0x7F;
-    size_t keyAt = 2, codeAt = 12, qualifierAt = 13;
-    if (format == kDescriptorCurrent || format == kDescriptorDeferred) {
-        keyAt = 1;
-        codeAt = 2;
-        qualifierAt = 3;
-    } else if (format != kFixedCurrent && format != kFixedDeferred) {
+    const SenseFields fields = ReadSenseFields(sense, length);
+    if (!fields.knownFormat)
         return "sense data in an unknown format (" + Hex(sense[0]) + "h)";
-    }
-    if (length <= keyAt)
+    if (!fields.hasKey)
         return "sense data too short to read";
-    const uint8_t key = sense[keyAt] & 0x0F;
-    std::string text = std::string(kSenseKeys[key]) + " (sense key " + Hex(key).substr(1) + "h)";
-    if (length <= qualifierAt)
+    std::string text =
+        std::string(kSenseKeys[fields.key]) + " (sense key " + Hex(fields.key).substr(1) + "h)";
+    if (!fields.hasCode)
         return text;
-    const uint8_t code = sense[codeAt];
-    const uint8_t qualifier = sense[qualifierAt];
     const char* meaning = nullptr;
     for (const AdditionalSense& entry : kAdditionalSense) {
-        if (entry.code == code && entry.qualifier == qualifier)
+        if (entry.code == fields.code && entry.qualifier == fields.qualifier)
             meaning = entry.text;
     }
     text += ", ";
     text += meaning ? meaning : "additional sense not known to Quillet";
-    text += " (ASC " + Hex(code) + "h, ASCQ " + Hex(qualifier) + "h)";
+    text += " (ASC " + Hex(fields.code) + "h, ASCQ " + Hex(fields.qualifier) + "h)";
     return text;
 }
 

@@ -158,6 +158,31 @@ TEST(NoMediumQualifier, OnlyNotReadyWithoutMediumCounts) {
     }
 }
 
+// The fields are read where the sense's format puts them: descriptor-format sense has its key,
+// code and qualifier in bytes 1 to 3, and bytes that are not sense data say nothing.
+TEST(NoMediumQualifier, FieldsAreReadWhereTheFormatPutsThem) {
+    struct Row {
+        const char* name;
+        std::vector<uint8_t> sense;
+        uint8_t expected;
+    };
+    const Row rows[] = {
+        {"descriptor format, tray closed", {0x72, 0x02, 0x3A, 0x01, 0, 0, 0, 0}, 0x01},
+        {"deferred descriptor format, tray open", {0x73, 0x02, 0x3A, 0x02, 0, 0, 0, 0}, 0x02},
+        {"descriptor format whose code is 02h, with 3Ah in byte 12",
+         {0x72, 0x05, 0x02, 0x00, 0, 0, 0, 0x06, 0x80, 0x04, 0, 0, 0x3A, 0x01},
+         0x00},
+        {"not sense data", {0x00, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x3A, 0x01}, 0x00},
+        {"deferred fixed format, tray open",
+         {0x71, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x3A, 0x02},
+         0x02},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(NoMediumQualifier(row.sense.data(), row.sense.size()), row.expected);
+    }
+}
+
 // The tag is cut at its first zero byte; a failed call says so, and on pass-through leaves an
 // empty tag whatever the buffer got.
 TEST(FirmwareTag, TextIsCutAtTheFirstZeroByte) {

@@ -30,6 +30,8 @@ public:
         if (fields.data != nullptr)
             std::copy_n(data.begin(), std::min<size_t>(data.size(), fields.dataLength),
                         static_cast<uint8_t*>(fields.data));
+        std::copy_n(sense.begin(), std::min<size_t>(sense.size(), fields.senseLength),
+                    record + fields.senseOffset);
         SetPassThroughRecordStatus(record, status);
         return true;
     }
@@ -37,6 +39,7 @@ public:
 
     uint8_t status = 0;
     std::vector<uint8_t> data;
+    std::vector<uint8_t> sense;
 };
 
 class AnsweringBackend : public DriveBackend {
@@ -81,6 +84,7 @@ TEST(Transcript, HostileAnswersAreShownSafely) {
         uint8_t senseLength;
         uint8_t status;
         std::vector<uint8_t> data;
+        std::vector<uint8_t> sense;
         const char* expected;  // the line after its time
     };
     std::vector<uint8_t> identity(36, ' ');
@@ -93,6 +97,7 @@ TEST(Transcript, HostileAnswersAreShownSafely) {
          24,
          0x00,
          identity,
+         {},
          "12 00 00 00 FF 00 in 1024 GOOD; \"KORVIN  .[2JCDRW    \"\n"},
         {"sense shorter than its key",
          {0x00, 0, 0, 0, 0, 0},
@@ -100,13 +105,25 @@ TEST(Transcript, HostileAnswersAreShownSafely) {
          2,
          0x02,
          {},
+         {},
          "00 00 00 00 00 00 in 0 CHECK 00/00/00; sense 00 00: "},
+        {"descriptor-format sense",
+         {0x3C, 0x02, 0, 0x80, 0x04, 0, 0, 0, 0x08, 0},
+         8,
+         24,
+         0x02,
+         {},
+         {0x72, 0x06, 0x29, 0x00, 0, 0, 0, 0},
+         "3C 02 00 80 04 00 00 00 08 00 in 8 CHECK 06/29/00; sense 72 06 29 00 00 00 00 00: UNIT "
+         "ATTENTION (sense key 6h), power on, reset, or bus device reset occurred (ASC 29h, ASCQ "
+         "00h)"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         AnsweringBackend backend;
         backend.volumes.status = row.status;
         backend.volumes.data = row.data;
+        backend.volumes.sense = row.sense;
         const std::string line = Transcribe(backend, row.cdb, row.dataLength, row.senseLength);
         EXPECT_NE(line.find(row.expected), std::string::npos) << line;
         EXPECT_EQ(line.find('\x1b'), std::string::npos);
