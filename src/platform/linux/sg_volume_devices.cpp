@@ -205,12 +205,17 @@ bool SgVolumeDevices::PassThrough(Opened& opened, uint8_t* record, uint32_t inLe
     if (header.host_status != 0 || (driver != 0 && driver != kDriverSense))
         return failCommand(SgProblemKind::TransportFailed, 0);
 
-    SetPassThroughRecordStatus(record, header.status);
+    // masked_status is the status shifted right by one (seven bits); a header whose two fields
+    // disagree is not taken for GOOD.
+    const uint8_t status = header.status != kStatusGood
+                               ? header.status
+                               : static_cast<uint8_t>((header.masked_status & 0x7F) << 1);
+    SetPassThroughRecordStatus(record, status);
     if (returned)
         *returned = outLength;
-    if (header.status != kStatusGood) {
+    if (status != kStatusGood) {
         failCommand(SgProblemKind::Rejected, 0);
-        problem_.status = header.status;
+        problem_.status = status;
         problem_.sense.assign(header.sbp,
                               header.sbp + std::min<unsigned>(header.sb_len_wr, header.mx_sb_len));
         return true;

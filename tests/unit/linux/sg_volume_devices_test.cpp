@@ -92,6 +92,38 @@ TEST_F(SgVolumeDevicesTest, CheckConditionReachesTheRecordAndIsToldInWords) {
               "not present, tray closed (ASC 3Ah, ASCQ 01h).");
 }
 
+// The drive's status is GOOD only when status and masked_status both say so.
+TEST_F(SgVolumeDevicesTest, StatusFieldsMustAllSayGood) {
+    struct Row {
+        const char* name;
+        uint8_t status;
+        uint8_t masked;
+        uint8_t seen;  // the request's target status
+        SgProblemKind kind;
+    };
+    const Row rows[] = {
+        {"both GOOD", 0x00, 0x00, 0x00, SgProblemKind::None},
+        {"CHECK CONDITION in both", 0x02, 0x01, 0x02, SgProblemKind::Rejected},
+        {"BUSY in masked_status only", 0x00, 0x04, 0x08, SgProblemKind::Rejected},
+        {"every bit of masked_status", 0x00, 0x7F, 0xFE, SgProblemKind::Rejected},
+    };
+    const DriveAddress drive = Open();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        sg.answer = [&row](sg_io_hdr_t* header, int*) {
+            header->status = row.status;
+            header->masked_status = row.masked;
+            return 0;
+        };
+        uint8_t block[2048] = {};
+        ScsiRequest request;
+        EXPECT_TRUE(
+            transport.Commands().WriteFirmwareBlock(drive, 0, block, sizeof block, &request));
+        EXPECT_EQ(request.targetStatus, row.seen);
+        EXPECT_EQ(volumes.LastProblem().kind, row.kind);
+    }
+}
+
 struct Failure {
     const char* name;
     std::function<int(sg_io_hdr_t*, int*)> answer;
