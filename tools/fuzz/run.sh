@@ -8,8 +8,9 @@
 # hexadecimal bytes, "#" lines are comments; *.txt and anything else: taken as they are) become
 # the target's corpus, BUILD/corpus/<target>, made afresh each run; a target without seeds starts
 # from an empty one. Whatever a target finds (crash, leak, timeout, out-of-memory files) is kept in
-# BUILD/findings/<target>/ and each target's output in BUILD/logs/<target>.log. Exits 1 when any
-# target found something or did not run to its end, 2 when the run could not be made.
+# BUILD/findings/<target>/, each target's output in BUILD/logs/<target>.log and the files the
+# targets write in BUILD/scratch. Exits 1 when any target found something or did not run to its
+# end, 2 when the run could not be made.
 set -euo pipefail
 export LC_ALL=C
 here=$(cd "$(dirname "$0")" && pwd)
@@ -64,6 +65,10 @@ cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target "${targets[@
 
 # UBSan only reports and goes on unless told to stop: a report must count as a finding.
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
+# The targets that write files do it here, so what a stopped one leaves goes with the next run.
+export TMPDIR=$build/scratch
+rm -rf "$TMPDIR"
+mkdir -p "$TMPDIR"
 
 mkdir -p "$build/logs"
 rows=()

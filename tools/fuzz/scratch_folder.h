@@ -1,6 +1,7 @@
 // A folder of the process's own for the fuzz targets that read real files through the portable
-// services: made once (in /dev/shm when it can be, so the files never reach a disk), emptied
-// before each input and removed when the process ends.
+// services: made once (under TMPDIR, else in /dev/shm so the files never reach a disk), emptied
+// before each input and removed when the process ends. A run stopped by a finding leaves it
+// behind, which is why run.sh points TMPDIR into the build folder.
 #pragma once
 
 #include <dirent.h>
@@ -15,7 +16,7 @@ namespace quillet::fuzz {
 class ScratchFolder {
 public:
     ScratchFolder() {
-        const char* const bases[] = {"/dev/shm", std::getenv("TMPDIR"), "/tmp"};
+        const char* const bases[] = {std::getenv("TMPDIR"), "/dev/shm", "/tmp"};
         for (const char* base : bases) {
             if (base == nullptr)
                 continue;
