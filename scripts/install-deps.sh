@@ -5,12 +5,12 @@
 # program's tests against a real kernel's SCSI target, and the i686 tests where this kernel cannot
 # run 32-bit programs; the JSON and command-line libraries of the Linux program, and jq, which
 # its tests read the JSON with; and what a release is made and checked with: scdoc and mandoc for
-# the manual page, man-db, Debian's package tools and lintian, zip. Quick when everything is
-# already there.
+# the manual page, man-db, Debian's package tools and lintian, zip; xxd for the fuzz targets' seeds.
+# Quick when everything is already there.
 set -euo pipefail
 
 packages=(g++ cmake ninja-build make googletest libgtest-dev libgmock-dev libbenchmark-dev
-    clang libclang-rt-14-dev clang-format
+    clang libclang-rt-14-dev clang-format xxd
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xauth imagemagick
     fonts-ipafont-gothic fonts-ipafont-mincho locales
     qemu-system-x86 cpio

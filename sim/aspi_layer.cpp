@@ -45,6 +45,9 @@ int AspiLayer::AddAdapter(uint8_t ownScsiId, bool answersInquiry) {
 void AspiLayer::AddDrive(int adapter, int target, int lun, SimulatedDrive& drive) {
     if (adapter < 0 || adapter >= static_cast<int>(adapters_.size()))
         return;
+    // Off the bus the key would name another address (unit 8 of target 0 is target 1), or not fit.
+    if (target < 0 || target >= kTargets || lun < 0 || lun >= kLuns)
+        return;
     auto& drives = adapters_[static_cast<size_t>(adapter)].drives;
     const int key = target * kLuns + lun;
     for (auto& entry : drives) {

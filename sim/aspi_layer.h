@@ -55,7 +55,8 @@ public:
     // Adds a host adapter with its own SCSI id; returns its number. An adapter that does not
     // answer ends its host adapter inquiry with status 0x04.
     int AddAdapter(uint8_t ownScsiId = 7, bool answersInquiry = true);
-    // Puts a drive (which must outlive the layer) at an adapter's target and logical unit.
+    // Puts a drive (which must outlive the layer) at an adapter's target and logical unit; a place
+    // off the bus (a target or unit outside 0 to 7) takes no drive.
     void AddDrive(int adapter, int target, int lun, SimulatedDrive& drive);
     // 0: requests finish inside SendCommand; otherwise that many milliseconds after it.
     void SetCompletionDelay(uint32_t milliseconds) { delay_ = milliseconds; }

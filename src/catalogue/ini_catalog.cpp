@@ -257,8 +257,11 @@ int IniCatalog::FilesForProduct(const std::string& product, TextTable& versions,
 }
 
 bool IniCatalog::FirmwareFileExists(const std::string& fileName) {
-    // An entry of one word has no file name; the folder itself is no image.
-    if (fileName.empty())
+    // An entry of one word has no file name; the folder itself is no image. Joined to the folder,
+    // dots alone name it or its parent (Windows drops trailing dots) and a separator names an
+    // entry of another folder.
+    if (fileName.empty() || fileName.find_first_not_of('.') == std::string::npos ||
+        fileName.find_first_of("\\/") != std::string::npos)
         return false;
     std::string path = MakeFirmwarePath(firmwareFolder_, fileName);
     return !path.empty() && files_.Exists(path);

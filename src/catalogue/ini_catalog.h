@@ -67,7 +67,8 @@ public:
     // number first; 0 (with a warning) when there is none, -1 when the lookup failed.
     int FilesForProduct(const std::string& product, TextTable& versions, TextTable& names);
     // True when the firmware folder holds an entry (file or folder) named `fileName`. An empty
-    // name, or a path too long for its buffer, names nothing.
+    // name, a name of dots only, a name with a path separator, or a path too long for its buffer
+    // names nothing.
     bool FirmwareFileExists(const std::string& fileName);
     // `folder`, a backslash unless it ends in one, and `fileName`; an empty folder gives the name
     // alone. Empty when the folder is longer than kMaxFolderLength or the result longer than

@@ -177,6 +177,40 @@ TEST(AspiScan, VisitsAdaptersTargetsAndUnitsAscendingListingTheMakersCdDvdDrives
     EXPECT_TRUE(rig.messages.Boxes().empty());
 }
 
+// A drive configured off the bus (a target or unit outside 0 to 7, as a typing slip in
+// WNASPI32.CFG gives) is nowhere: it neither shows up at another address nor takes one's place.
+TEST(AspiScan, DriveOffTheBusIsNowhere) {
+    struct Row {
+        const char* name;
+        int target;
+        int lun;
+    };
+    const Row rows[] = {
+        {"unit 8 of target 0", 0, 8},
+        {"unit 9 of target -1", -1, 9},
+        {"target 8", 8, 0},
+        {"target whose key wraps to 8", 0x20000001, 0},
+        {"largest target", 0x7FFFFFFF, 7},
+        {"negative unit", 1, -1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        AspiRig rig;
+        rig.layer.AddAdapter(7);
+        rig.AddDrive(0, 1, 0);
+        sim::DriveModel stray;
+        stray.product = "STRAY";
+        rig.AddDrive(0, row.target, row.lun, stray);
+        auto transport = rig.LoadedTransport();
+
+        transport->ScanAdapters();
+
+        EXPECT_EQ(Listed(*transport), (std::vector<Address>{{0, 1, 0}}));
+        EXPECT_EQ(transport->Identity(0).product, "CDRW-8432       ");
+        EXPECT_TRUE(rig.drives[1]->Journal().empty());
+    }
+}
+
 TEST(AspiScan, TableStopsAt256Drives) {
     AspiRig rig;
     std::vector<Address> placed;  // in search order

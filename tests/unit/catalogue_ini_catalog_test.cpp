@@ -117,6 +117,40 @@ TEST_F(IniCatalogTest, FileWordWithoutExtension) {
     EXPECT_TRUE(messages.Boxes().empty());
 }
 
+// Only the folder's own entries are images: an entry naming the folder, its parent or a file
+// elsewhere is left out of the list, as one naming no file is.
+TEST_F(IniCatalogTest, FileNameOutsideTheFolderNamesNoImage) {
+    dir.MakeFolder("SUB");
+    dir.WriteFile("SUB/B.BIN", "x");
+    dir.WriteFile("A.BIN", "x");
+    const std::string here = dir.Path().filename().string();
+    struct Row {
+        std::string name;
+        bool exists;
+    };
+    const Row rows[] = {
+        {"A.BIN", true},       {"SUB", true},  // a folder of its own is an entry, as the Windows
+                                               // finder lists it
+        {"", false},           {".", false},         {"..", false},
+        {"...", false},  // the folder itself on Windows, which drops trailing dots
+        {"SUB\\B.BIN", false}, {"SUB/B.BIN", false}, {"..\\" + here + "\\A.BIN", false},
+    };
+    dir.WriteFile("tarvex.ini",
+                  "[MAIN]\nDEVICE_NUM=1\n[DEVICE0]\nPRODUCT_NUM=1\nPRODUCT0=MTX\nFILE_NUM=4\n"
+                  "FILENAME0=1.00 A.BIN\nFILENAME1=1.01 ..\nFILENAME2=1.02 .\n"
+                  "FILENAME3=1.03 SUB\\B.BIN\n");
+    auto catalog = MakeIniCatalog();
+    ASSERT_TRUE(catalog->Load());
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(catalog->FirmwareFileExists(row.name), row.exists);
+    }
+    TextTable versions;
+    TextTable names;
+    ASSERT_EQ(catalog->FilesForProduct(kDrive, versions, names), 1);
+    EXPECT_EQ(names[0], "A.BIN");
+}
+
 // The strict reader stops at a device without PRODUCT_NUM and says so at every lookup; the
 // lenient reader passes it over in silence.
 TEST_F(IniCatalogTest, DeviceWithoutProductCount) {
