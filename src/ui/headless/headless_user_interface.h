@@ -139,6 +139,11 @@ public:
     void ExpectRefused();
     // Called each time ServeMessages serves, after what it delivered and performed.
     void SetOnServe(std::function<void()> onServe) { onServe_ = std::move(onServe); }
+    // Called with the template id of a modal dialog whose loop finds the script empty, before
+    // that counts as an error: a test that answers whatever comes queues its answer here.
+    void SetOnScriptEnd(std::function<void(int templateId)> onScriptEnd) {
+        onScriptEnd_ = std::move(onScriptEnd);
+    }
     std::size_t PendingActions() const { return script_.size(); }
 
     // What happened.
@@ -255,6 +260,7 @@ private:
     OwnerDisablingBoxes ownedBoxes_{*this, messageBoxes_};
     HoldLiftingMessageBoxes liftingBoxes_{ownedBoxes_, holds_};
     std::function<void()> onServe_;
+    std::function<void(int)> onScriptEnd_;
     int pixelsPerInch_ = 96;
     std::map<int, std::string> replacedStrings_;
 
