@@ -231,6 +231,19 @@ private:
     uint32_t commands_ = 0;
 };
 
+// QUILLET_SOAK_TRACE=1: each run's journal and messages on standard output, to see what a seed
+// does.
+void Trace(const char* path, const sim::SimulatedDrive& drive,
+           const std::vector<std::string>& messages) {
+    if (EnvNumber("QUILLET_SOAK_TRACE", 0) == 0)
+        return;
+    std::printf("--- %s\n", path);
+    for (const sim::JournalEntry& entry : drive.Journal())
+        std::printf("  %s\n", sim::FormatJournalEntry(entry).c_str());
+    for (const std::string& message : messages)
+        std::printf("  message: %s\n", message.c_str());
+}
+
 // One run's verdict.
 struct RunResult {
     std::string outcome;              // its kind, for the tally
@@ -374,6 +387,7 @@ RunResult RunDialog(uint32_t seed, SoakPath path) {
     });
 
     const int ended = rig.Run();
+    Trace(PathText(path), drive, rig.messages.Texts());
     const std::vector<int> shown = rig.DialogsShown();
     const bool completed =
         std::find(shown.begin(), shown.end(), kCompletion) != shown.end();
@@ -497,6 +511,7 @@ RunResult RunCli(uint32_t seed) {
     } catch (const std::exception& e) {
         result.faults.push_back(std::string("quillet threw: ") + e.what());
     }
+    Trace("quillet", drive, {out.str(), err.str()});
     if (clock.Now() > kRunLimitMs)
         result.faults.push_back("the run took " + std::to_string(clock.Now()) +
                                 " ms of virtual time");
