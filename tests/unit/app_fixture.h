@@ -70,8 +70,8 @@ public:
     }
 
     AppServices Services() {
-        return AppServices{platform, folder, folder, folder, folder, volumes,
-                           layer,    events, clock,  keep};
+        return AppServices{platform, folder, folder, folder, folder,
+                           volumes,  layer,  events, clock,  keep};
     }
 
     // Constructs the main dialog (its searches run now) and runs it to its end with the queued

@@ -46,7 +46,7 @@ namespace quillet::test {
 namespace {
 
 constexpr uint32_t kDefaultFirstSeed = 1;
-constexpr uint32_t kDefaultSeedCount = 200;
+constexpr uint32_t kDefaultSeedCount = 3000;
 // No run may take longer than this on the virtual clock: every wait of the program has an end,
 // and even a run whose every command fails stays far below it.
 constexpr uint64_t kRunLimitMs = 2 * 60 * 60 * 1000;
@@ -114,7 +114,9 @@ public:
     }
 
     bool Chance(double p) { return std::uniform_real_distribution<double>(0, 1)(random_) < p; }
-    uint32_t Below(uint32_t n) { return std::uniform_int_distribution<uint32_t>(0, n - 1)(random_); }
+    uint32_t Below(uint32_t n) {
+        return std::uniform_int_distribution<uint32_t>(0, n - 1)(random_);
+    }
     uint8_t Byte() { return static_cast<uint8_t>(Below(256)); }
 
     // The drive: the maker's tagged model, now and then with garbage for identity or tag, a disc,
@@ -344,8 +346,9 @@ RunResult RunDialog(uint32_t seed, SoakPath path) {
     rig.layer.SetRefusesAbort(chaos.RefusesAbort());
     rig.layer.SetKeepRequests(true);
     rig.folder.Add(kTaggedImage, TwoSectionImage());
-    rig.folder.Add("tarvex.ini",
-                   Catalogue({DeviceSection{{"MTX5160E", "MTX5160S"}, {"1.1a FW.BIN"}, kProductCode}}));
+    rig.folder.Add(
+        "tarvex.ini",
+        Catalogue({DeviceSection{{"MTX5160E", "MTX5160S"}, {"1.1a FW.BIN"}, kProductCode}}));
     sim::DriveModel model = chaos.Model();
     sim::SimulatedDrive& drive =
         aspi ? rig.AddAspiDrive(kAspiTarget, model) : rig.MapDrive(kDriveLetter, model);
@@ -389,10 +392,8 @@ RunResult RunDialog(uint32_t seed, SoakPath path) {
     const int ended = rig.Run();
     Trace(PathText(path), drive, rig.messages.Texts());
     const std::vector<int> shown = rig.DialogsShown();
-    const bool completed =
-        std::find(shown.begin(), shown.end(), kCompletion) != shown.end();
-    const bool confirmed =
-        std::find(shown.begin(), shown.end(), kStartConfirm) != shown.end();
+    const bool completed = std::find(shown.begin(), shown.end(), kCompletion) != shown.end();
+    const bool confirmed = std::find(shown.begin(), shown.end(), kStartConfirm) != shown.end();
 
     for (const std::string& error : rig.ui.Errors())
         result.faults.push_back("dialog: " + error);
@@ -420,9 +421,8 @@ RunResult RunDialog(uint32_t seed, SoakPath path) {
     } else if (pressed) {
         result.faults.push_back("Update was pressed but the start was never confirmed");
     } else {
-        result.outcome = rig.messages.Boxes().empty()
-                             ? "no drive offered"
-                             : KindOf(rig.messages.Boxes().front().text);
+        result.outcome = rig.messages.Boxes().empty() ? "no drive offered"
+                                                      : KindOf(rig.messages.Boxes().front().text);
     }
 
     // Nothing stays open.
@@ -442,10 +442,9 @@ RunResult RunDialog(uint32_t seed, SoakPath path) {
     // A request may stay unfinished only where its abort was refused (and said so).
     size_t refusedAborts = 0;
     for (const auto& request : rig.layer.Requests())
-        refusedAborts += request.command == kSrbAbort &&
-                                 request.returned == sim::AspiLayer::kAbortRefused
-                             ? 1
-                             : 0;
+        refusedAborts +=
+            request.command == kSrbAbort && request.returned == sim::AspiLayer::kAbortRefused ? 1
+                                                                                              : 0;
     if (rig.layer.Outstanding() > refusedAborts)
         result.faults.push_back(std::to_string(rig.layer.Outstanding()) +
                                 " requests left unfinished, " + std::to_string(refusedAborts) +
@@ -499,8 +498,7 @@ RunResult RunCli(uint32_t seed) {
     std::ostringstream err;
     TerminalMessageBox messages(err);
     EnglishTexts strings;
-    CommandContext context{folder, folder, folder, folder, clock, messages, strings,
-                           in,     out,    err};
+    CommandContext context{folder, folder, folder, folder, clock, messages, strings, in, out, err};
     UpdateOptions options;
     options.device = "Drive0";
     options.yes = true;

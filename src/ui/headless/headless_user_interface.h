@@ -7,8 +7,9 @@
 //
 // A modal run: the window is made and gets WM_INITDIALOG; then, until the dialog ends, posted
 // messages are delivered first, then a pending paint, then the next scripted action. A script
-// that runs out, or whose next action names another dialog, is an error: it is recorded and the
-// dialog ends with kDialogFailed, as does a handler that throws.
+// that runs out (and that the test, asked through SetOnScriptEnd, does not extend), or whose next
+// action names another dialog, is an error: it is recorded and the dialog ends with
+// kDialogFailed, as does a handler that throws.
 //
 // Texts are bytes in the headless user's code page, as they are in the user's ANSI code page on
 // the platform: controls store and count bytes. That code page is UTF-8 (65001), which holds the
