@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -250,6 +251,7 @@ void Trace(const char* path, const sim::SimulatedDrive& drive,
 struct RunResult {
     std::string outcome;              // its kind, for the tally
     std::vector<std::string> faults;  // what was wrong; empty when nothing
+    uint64_t virtualMs = 0;           // how long it took on the virtual clock
 };
 
 // Where the media change notification stands on the drive's letter: every switch off must be
@@ -294,6 +296,8 @@ std::string KindOf(const std::string& message) {
         const char* start;
         const char* kind;
     } kinds[] = {
+        {"is programming its memory", "wait cut"},
+        {"Interrupted", "interrupted"},
         {"Eject the disc", "disc found"},
         {"Firmware write error", "block refused"},
         {"Firmware file read error", "tag or section not found"},
@@ -391,6 +395,7 @@ RunResult RunDialog(uint32_t seed, SoakPath path) {
 
     const int ended = rig.Run();
     Trace(PathText(path), drive, rig.messages.Texts());
+    result.virtualMs = rig.clock.Now();
     const std::vector<int> shown = rig.DialogsShown();
     const bool completed = std::find(shown.begin(), shown.end(), kCompletion) != shown.end();
     const bool confirmed = std::find(shown.begin(), shown.end(), kStartConfirm) != shown.end();
@@ -414,6 +419,8 @@ RunResult RunDialog(uint32_t seed, SoakPath path) {
     } else if (pressed && confirmed) {
         if (after.empty())
             result.faults.push_back("the update failed without a word");
+        else if (!aspi && after.front() == kOperationStopped)
+            result.faults.push_back("the update stopped without saying why");
         result.outcome = after.empty() ? "silent" : KindOf(after.front());
     } else if (pressed && offered == 0) {
         // The list offers no firmware for what the drive says it is: "Update" has nothing to do.
@@ -488,7 +495,14 @@ RunResult RunCli(uint32_t seed) {
                Catalogue({DeviceSection{{"MTX5160E", "MTX5160S"}, {"1.1a FW.BIN"}, kProductCode}}));
     SoakBackend backend(clock);
     sim::SimulatedDrive drive(chaos.Model());
+    // Now and then the user presses Ctrl-C, once or twice, as the drive gets a command.
+    const uint32_t interruptAt = chaos.Chance(0.06) ? 1 + chaos.Below(40) : 0;
+    const int interruptions = 1 + static_cast<int>(chaos.Below(2));
     drive.SetFaultSource([&](uint32_t number, const sim::TargetCommand& command) {
+        if (number == interruptAt) {
+            for (int i = 0; i < interruptions; ++i)
+                std::raise(SIGINT);
+        }
         return chaos.Answer(drive, number, command);
     });
     backend.volumes.MapDrive('A', drive);
@@ -510,6 +524,7 @@ RunResult RunCli(uint32_t seed) {
         result.faults.push_back(std::string("quillet threw: ") + e.what());
     }
     Trace("quillet", drive, {out.str(), err.str()});
+    result.virtualMs = clock.Now();
     if (clock.Now() > kRunLimitMs)
         result.faults.push_back("the run took " + std::to_string(clock.Now()) +
                                 " ms of virtual time");
@@ -557,6 +572,7 @@ TEST(SoakTest, RandomFaultsNeverPassForSuccessAndLeaveNothingBehind) {
     const auto started = std::chrono::steady_clock::now();
     std::map<std::string, std::map<std::string, int>> outcomes;
     std::map<std::string, int> runs;
+    std::map<std::string, uint64_t> longest;
     size_t failures = 0;
     size_t heapFirst = 0;
     size_t heapLast = 0;
@@ -567,6 +583,7 @@ TEST(SoakTest, RandomFaultsNeverPassForSuccessAndLeaveNothingBehind) {
         for (SoakPath path : kPaths) {
             const RunResult result = RunOne(seed, path);
             ++runs[PathText(path)];
+            longest[PathText(path)] = std::max(longest[PathText(path)], result.virtualMs);
             ++outcomes[PathText(path)][result.outcome];
             if (result.faults.empty())
                 continue;
@@ -589,7 +606,8 @@ TEST(SoakTest, RandomFaultsNeverPassForSuccessAndLeaveNothingBehind) {
     std::printf("soak: seeds %u..%u, %.1f s, %zu runs with faults\n", first, first + count - 1,
                 seconds, failures);
     for (const auto& [path, tally] : outcomes) {
-        std::printf("  %s: %d runs\n", path.c_str(), runs[path]);
+        std::printf("  %s: %d runs, the longest %.1f s of virtual time\n", path.c_str(), runs[path],
+                    longest[path] / 1000.0);
         for (const auto& [kind, number] : tally)
             std::printf("    %6d  %s\n", number, kind.c_str());
     }
