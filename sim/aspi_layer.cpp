@@ -12,6 +12,7 @@ namespace {
 
 constexpr int kTargets = 8;
 constexpr int kLuns = 8;
+constexpr uint8_t kHostDataOverUnderRun = 0x12;
 const char kManager[] = "QUILLET SIM";  // the manager identifier a host adapter inquiry shows
 
 Direction DirectionOf(uint8_t flags) {
@@ -64,7 +65,7 @@ SimulatedDrive* AspiLayer::DriveAt(const Adapter& adapter, int target, int lun) 
         return nullptr;
     for (const auto& entry : adapter.drives) {
         if (entry.first == target * kLuns + lun)
-            return entry.second;
+            return entry.second->Gone() ? nullptr : entry.second;
     }
     return nullptr;
 }
@@ -237,13 +238,16 @@ void AspiLayer::Finish(Pending& pending) {
     const TargetResult& result = pending.result;
     if (!pending.data.empty())
         std::memcpy(block.SRB_BufPointer, pending.data.data(), pending.data.size());
-    block.SRB_HaStat = 0;
+    // A transfer cut short or reported too long is the host adapter's data over-run/under-run.
+    const bool overOrUnderRun = result.cut || result.overrun > 0;
+    block.SRB_HaStat = overOrUnderRun ? kHostDataOverUnderRun : 0;
     block.SRB_TargStat = result.status;
     const size_t senseCount =
         std::min({size_t{block.SRB_SenseLen}, kSenseAreaSize, result.sense.size()});
     std::copy_n(result.sense.begin(), senseCount, block.SenseArea);
     // The status goes last: the program takes a non-zero status as "all fields are written".
-    block.SRB_Status = result.status == kStatusGood ? kRequestCompleted : kRequestError;
+    block.SRB_Status =
+        result.status == kStatusGood && !overOrUnderRun ? kRequestCompleted : kRequestError;
     if ((block.SRB_Flags & kSrbEventNotify) != 0)
         events_.Signal(reinterpret_cast<EventHandle>(block.SRB_PostProc));
 }

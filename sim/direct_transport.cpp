@@ -8,6 +8,7 @@ namespace quillet::sim {
 namespace {
 
 constexpr uint8_t kRequestNoDevice = 0x82;  // ASPI: the addressed device is not installed
+constexpr uint8_t kHostDataOverUnderRun = 0x12;
 
 bool SameLetter(char a, char b) {
     return std::toupper(static_cast<unsigned char>(a)) ==
@@ -49,7 +50,7 @@ void DirectTransport::AddDrive(const DriveAddress& key, SimulatedDrive& drive) {
 SimulatedDrive* DirectTransport::Find(const DriveAddress& address) const {
     for (const Slot& slot : slots_) {
         if (Matches(slot.key, address)) {
-            return slot.drive;
+            return slot.drive->Gone() ? nullptr : slot.drive;
         }
     }
     return nullptr;
@@ -80,7 +81,10 @@ bool DirectTransport::Execute(const DriveAddress& address, ScsiRequest& request)
         request.requestStatus = kRequestAborted;
         return false;
     }
-    request.requestStatus = result.status == kStatusGood ? kRequestCompleted : kRequestError;
+    const bool overOrUnderRun = result.cut || result.overrun > 0;
+    request.requestStatus =
+        result.status == kStatusGood && !overOrUnderRun ? kRequestCompleted : kRequestError;
+    request.hostStatus = overOrUnderRun ? kHostDataOverUnderRun : kHostOk;
     request.targetStatus = result.status;
     const size_t senseCount = std::min<size_t>(request.senseLength, result.sense.size());
     std::copy_n(result.sense.begin(), senseCount, request.sense.begin());

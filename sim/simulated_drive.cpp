@@ -149,6 +149,17 @@ TargetResult SimulatedDrive::Execute(const TargetCommand& command) {
         } else {
             result = CheckCondition(fault->sense);
         }
+    } else if (faultSource_) {
+        const CommandFault drawn = faultSource_(entry.number, command);
+        if (drawn.kind == CommandFault::Kind::NeverCompletes) {
+            result.outcome = Outcome::NeverCompletes;
+        } else if (drawn.kind == CommandFault::Kind::CheckCondition) {
+            result = CheckCondition(drawn.sense);
+        } else {
+            result = drawn.cutTo ? PerformCut(command, *drawn.cutTo) : Perform(command);
+            if (InCapacity(command) > 0)
+                result.overrun = drawn.overrun;
+        }
     } else {
         result = Perform(command);
     }
@@ -185,6 +196,23 @@ TargetResult SimulatedDrive::Perform(const TargetCommand& command) {
         default:
             return CheckCondition(kInvalidOpcode);
     }
+}
+
+// The drive answers into a copy, so that the caller's buffer beyond the cut keeps its bytes.
+TargetResult SimulatedDrive::PerformCut(const TargetCommand& command, uint32_t cutTo) {
+    const uint32_t capacity = InCapacity(command);
+    if (capacity == 0)
+        return Perform(command);
+    std::vector<uint8_t> copy(command.data, command.data + capacity);
+    TargetCommand answered = command;
+    answered.data = copy.data();
+    TargetResult result = Perform(answered);
+    if (result.transferred > cutTo) {
+        result.transferred = cutTo;
+        result.cut = true;
+    }
+    std::memcpy(command.data, copy.data(), result.transferred);
+    return result;
 }
 
 TargetResult SimulatedDrive::Inquiry(const TargetCommand& command) const {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,7 +71,28 @@ struct TargetResult {
     // Fixed-format sense data (response code 0x70) when status is CHECK CONDITION, else zeros.
     std::array<uint8_t, 18> sense{};
     uint32_t transferred = 0;  // bytes moved to or from the data buffer
+    // A data-in transfer cut short (fewer bytes than the drive had for the buffer): the front end
+    // reports it as an under-run.
+    bool cut = false;
+    // A data-in transfer the front end reports this many bytes longer than the buffer (an
+    // over-run), where its request can say so; the buffer itself gets no more than it holds.
+    uint32_t overrun = 0;
 };
+
+// A test's answer to one command, asked for as the command comes (SetFaultSource).
+struct CommandFault {
+    enum class Kind : uint8_t { None, CheckCondition, NeverCompletes };
+    Kind kind = Kind::None;
+    Sense sense;  // for CheckCondition
+    // Kind None, data in: the drive moves at most this many bytes into the buffer.
+    std::optional<uint32_t> cutTo;
+    // Kind None, data in: reported as moved beyond the buffer's length.
+    uint32_t overrun = 0;
+};
+
+// Called with each command's number (from 1) and the command, before the drive acts on it. It may
+// also change the drive (tray, disc, SetGone) before answering.
+using FaultSource = std::function<CommandFault(uint32_t number, const TargetCommand& command)>;
 
 struct JournalEntry {
     uint32_t number = 0;  // 1-based
@@ -99,6 +121,12 @@ public:
     TargetResult Execute(const TargetCommand& command);
 
     void AddFault(const Fault& fault);
+    // Asked about every command no added fault hits; empty: none.
+    void SetFaultSource(FaultSource source) { faultSource_ = std::move(source); }
+    // A removed device: the front ends fail every request to it as they fail one for an address
+    // or letter with no drive, and the drive takes nothing more.
+    void SetGone(bool gone) { gone_ = gone; }
+    bool Gone() const { return gone_; }
     void SetTrayOpen(bool open);
     void SetDiscPresent(bool present);
     bool TrayOpen() const;
@@ -122,6 +150,7 @@ public:
 
 private:
     TargetResult Perform(const TargetCommand& command);
+    TargetResult PerformCut(const TargetCommand& command, uint32_t cutTo);
     TargetResult Inquiry(const TargetCommand& command) const;
     TargetResult TestUnitReady();
     TargetResult StartStopUnit(const TargetCommand& command);
@@ -138,6 +167,8 @@ private:
     bool loaded_ = false;  // disc present and tray closed
     uint32_t becomingReadyLeft_ = 0;
     std::vector<Fault> faults_;
+    FaultSource faultSource_;
+    bool gone_ = false;
     std::vector<JournalEntry> journal_;
     std::vector<uint8_t> image_;
     uint32_t nextImageOffset_ = 0;  // where the next WRITE BUFFER block must start

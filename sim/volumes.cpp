@@ -47,7 +47,9 @@ VolumeHandle SimulatedVolumes::Open(char letter, VolumeAccess access) {
     opens_.push_back(Opened{letter, access});
     const char upper = Upper(letter);
     auto fails = openFails_.find(upper);
-    if (drives_.count(upper) == 0 || (fails != openFails_.end() && fails->second))
+    auto drive = drives_.find(upper);
+    if (drive == drives_.end() || drive->second->Gone() ||
+        (fails != openFails_.end() && fails->second))
         return kInvalidVolumeHandle;
     const VolumeHandle handle = next_++;
     handles_[handle] = Handle{upper, access};
@@ -75,7 +77,8 @@ bool SimulatedVolumes::IoControl(VolumeHandle handle, uint32_t code, void* in, u
         const Handle& opened = found->second;
         call.letter = opened.letter;
         auto failing = failing_.find(opened.letter);
-        if (failing != failing_.end() && failing->second) {
+        // A removed device fails every request on the handles still open to it.
+        if ((failing != failing_.end() && failing->second) || drives_.at(opened.letter)->Gone()) {
             succeeded = false;
         } else if (code == kIoctlScsiPassThroughDirect) {
             // Commands need read and write access; a query-only handle is refused.
@@ -122,7 +125,7 @@ bool SimulatedVolumes::PassThrough(const Handle& handle, uint8_t* in, uint32_t i
     if (out != in)
         std::memcpy(out, in, std::min(inLength, outLength));
     SetPassThroughRecordStatus(out, result.status);
-    SetPassThroughRecordTransferred(out, result.transferred);
+    SetPassThroughRecordTransferred(out, result.transferred + result.overrun);
     const size_t senseCount = std::min<size_t>(fields.senseLength, result.sense.size());
     std::memset(out + fields.senseOffset, 0, fields.senseLength);
     std::memcpy(out + fields.senseOffset, result.sense.data(), senseCount);

@@ -3,6 +3,7 @@
 // are given it. Message boxes come from the user interface (UserInterface::MessageBoxes).
 #pragma once
 
+#include "device/request_keep.h"
 #include "platform/aspi_library.h"
 #include "platform/clock.h"
 #include "platform/directory_search.h"
@@ -25,6 +26,9 @@ struct AppServices {
     AspiLibrary& aspi;
     EventService& events;
     Clock& clock;
+    // Where a given-up ASPI request stays: the program's own, unless a test that runs the program
+    // many times in one process brings one per run.
+    RequestKeep& keep = RequestKeep::Program();
 };
 
 }  // namespace quillet

@@ -99,7 +99,8 @@ void FirmwareUpdateDialog::InitForAspi() {
 
     // The library is loaded only for the search; a failed load has shown its message and finds no
     // drive.
-    AspiTransport transport(services_.aspi, services_.events, clock_, Ui().MessageBoxes());
+    AspiTransport transport(services_.aspi, services_.events, clock_, Ui().MessageBoxes(),
+                            services_.keep);
     transport.LoadAspi();
     transport.ScanAdapters();
     const int n = std::min(transport.DriveCount(), kTableRows);
@@ -308,7 +309,8 @@ void FirmwareUpdateDialog::UpdateOverAspi() {
 
     // The drive is not searched again: its stored address is used. Without the library's entry
     // points no download can be sent; the load has shown why.
-    AspiTransport transport(services_.aspi, services_.events, clock_, Ui().MessageBoxes());
+    AspiTransport transport(services_.aspi, services_.events, clock_, Ui().MessageBoxes(),
+                            services_.keep);
     if (!transport.LoadAspi())
         return;
     const int32_t productCode = catalog.ProductIdForProduct(drive.identity.product);

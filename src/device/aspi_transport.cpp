@@ -257,8 +257,10 @@ void AspiTransport::Abort(SrbExecScsiCommand& block) {
     abort.SRB_Cmd = kSrbAbort;
     abort.SRB_HaId = block.SRB_HaId;
     abort.SRB_ToAbort = &block;
-    if (library_.SendCommand(&abort) != kRequestCompleted)
+    if (library_.SendCommand(&abort) != kRequestCompleted) {
+        leftRunning_ = true;
         messages_.Show(kCommandError, std::string(), MessageIcon::Exclamation, false, 0);
+    }
 }
 
 int AspiTransport::TestUnitReady(const DriveAddress& address, ScsiRequest* request) {

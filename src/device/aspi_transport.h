@@ -78,6 +78,10 @@ public:
     bool ReadFirmwareTag(const DriveAddress& address, std::string* tag);
     void ReportScsiStatus(const SrbExecScsiCommand& block);
 
+    // True once a request was given up and the library refused to abort it: the drive may still
+    // be working on it.
+    bool RequestLeftRunning() const { return leftRunning_; }
+
     // Lent to the download: the transfer buffer and the WRITE BUFFER request block.
     uint8_t* TransferBuffer() { return lent_->transferBuffer; }
     SrbExecScsiCommand& WriteBufferBlock() { return lent_->writeBufferBlock; }
@@ -105,6 +109,7 @@ private:
     AspiCommands commands_;
 
     bool loaded_ = false;
+    bool leftRunning_ = false;
     int32_t adapterCount_ = 0;
     std::vector<Drive> drives_;
     std::unique_ptr<LentMemory> lent_;

@@ -57,6 +57,10 @@ public:
         return false;
     }
     bool BeginWriting() override {
+        // A command of the disc check that could not be aborted may still run on the drive: no
+        // firmware goes on top of it. Its refused abort has been said.
+        if (transport_.RequestLeftRunning())
+            return false;
         block_ = AddressedExecBlock(address_);
         block_.SRB_SenseLen = kWriteBufferSenseLength;
         block_.SRB_CDBLen = kWriteBufferCdbLength;

@@ -70,7 +70,8 @@ public:
     }
 
     AppServices Services() {
-        return AppServices{platform, folder, folder, folder, folder, volumes, layer, events, clock};
+        return AppServices{platform, folder, folder, folder, folder,
+                           volumes,  layer,  events, clock,  keep};
     }
 
     // Constructs the main dialog (its searches run now) and runs it to its end with the queued
@@ -103,6 +104,7 @@ public:
         return ids;
     }
 
+    RequestKeep keep;  // outlives the layer, which may finish a given-up request at any time
     VirtualClock clock;
     sim::SimulatedEvents events{clock};
     sim::AspiLayer layer{clock, events};

@@ -266,6 +266,25 @@ TEST_F(DialogFramework, ScriptMistakesEndTheDialogWithAnErrorRatherThanHang) {
     }
 }
 
+// A test that answers whatever comes is asked, with the dialog's template, when the script runs
+// out; what it queues then is performed, and only a script still empty is the error.
+TEST_F(DialogFramework, AnEmptyScriptAsksTheTestFirst) {
+    std::vector<int> asked;
+    ui.SetOnScriptEnd([&](int templateId) {
+        asked.push_back(templateId);
+        if (asked.size() == 1)
+            ui.QueueClick(templateId, kIdOk);
+    });
+    Dialog first(ui, IDD_COMPLETION);
+    EXPECT_EQ(first.DoModal(), kIdOk);
+    EXPECT_THAT(ui.Errors(), IsEmpty());
+    Dialog second(ui, IDD_COMPLETION);
+    EXPECT_EQ(second.DoModal(), kDialogFailed);
+    EXPECT_THAT(asked, ElementsAre(IDD_COMPLETION, IDD_COMPLETION));
+    ASSERT_EQ(ui.Errors().size(), 1u);
+    EXPECT_THAT(ui.Errors()[0], HasSubstr("ran out"));
+}
+
 TEST_F(DialogFramework, ADisabledButtonCannotBePressed) {
     ProbeDialog dialog(ui);
     ui.QueueCheck(IDD_MAIN, [&](HeadlessDialogView& view) {

@@ -114,6 +114,41 @@ TEST(AspiDownload, NeverFinishingBlockIsGivenUpAndReported) {
     }
 }
 
+// A TEST UNIT READY of the disc check that never finishes is given up; when its abort is refused
+// the drive may still be working on it, so no block follows and the refusal is all that is said.
+TEST(AspiDownload, DiscCheckRequestThatCannotBeAbortedStopsTheDownload) {
+    struct Row {
+        const char* name;
+        bool refusesAbort;
+        int result;
+        size_t writes;
+        std::vector<std::string> texts;
+    };
+    const Row rows[] = {
+        {"abort taken", false, 1, 4, {}},
+        {"abort refused", true, 0, 0, {"ASPI command error !"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        AspiHarness h;
+        h.rig.layer.SetRefusesAbort(row.refusesAbort);
+        sim::SimulatedDrive& drive = h.AddDrive({});
+        sim::Fault fault;
+        fault.kind = sim::FaultKind::NeverCompletes;
+        fault.commandNumber = 1;  // the disc check's first TEST UNIT READY
+        drive.AddFault(fault);
+        h.files.Add(kFile, Pattern(3 * 16384, 5));
+
+        EXPECT_EQ(h.Run(kFile, 0), row.result);
+
+        EXPECT_EQ(WriteBuffers(drive).size(), row.writes);
+        EXPECT_EQ(drive.ImageComplete(), row.result == 1);
+        EXPECT_EQ(h.Messages().Texts(), row.texts);
+        EXPECT_EQ(h.download.Outcome().AnythingWritten(), row.writes > 0);
+        EXPECT_EQ(h.files.OpenFiles(), 0u);
+    }
+}
+
 // Given a transport whose library could not be loaded (the update command stops before this, so
 // only this test reaches it), the download adds nothing to the load's message: no file, no
 // command, no wait.

@@ -376,6 +376,8 @@ int HeadlessUserInterface::RunModal(Dialog& dialog, WindowHandle parent) {
             Deliver(*window, kWmPaint, 0, 0);
             continue;
         }
+        if (script_.empty() && onScriptEnd_)
+            onScriptEnd_(templateId);
         if (script_.empty()) {
             Fail(*window, "the script ran out while " + Named(templateId) + " was open");
             break;

@@ -7,8 +7,9 @@
 //
 // A modal run: the window is made and gets WM_INITDIALOG; then, until the dialog ends, posted
 // messages are delivered first, then a pending paint, then the next scripted action. A script
-// that runs out, or whose next action names another dialog, is an error: it is recorded and the
-// dialog ends with kDialogFailed, as does a handler that throws.
+// that runs out (and that the test, asked through SetOnScriptEnd, does not extend), or whose next
+// action names another dialog, is an error: it is recorded and the dialog ends with
+// kDialogFailed, as does a handler that throws.
 //
 // Texts are bytes in the headless user's code page, as they are in the user's ANSI code page on
 // the platform: controls store and count bytes. That code page is UTF-8 (65001), which holds the
@@ -139,6 +140,11 @@ public:
     void ExpectRefused();
     // Called each time ServeMessages serves, after what it delivered and performed.
     void SetOnServe(std::function<void()> onServe) { onServe_ = std::move(onServe); }
+    // Called with the template id of a modal dialog whose loop finds the script empty, before
+    // that counts as an error: a test that answers whatever comes queues its answer here.
+    void SetOnScriptEnd(std::function<void(int templateId)> onScriptEnd) {
+        onScriptEnd_ = std::move(onScriptEnd);
+    }
     std::size_t PendingActions() const { return script_.size(); }
 
     // What happened.
@@ -255,6 +261,7 @@ private:
     OwnerDisablingBoxes ownedBoxes_{*this, messageBoxes_};
     HoldLiftingMessageBoxes liftingBoxes_{ownedBoxes_, holds_};
     std::function<void()> onServe_;
+    std::function<void(int)> onScriptEnd_;
     int pixelsPerInch_ = 96;
     std::map<int, std::string> replacedStrings_;
 
