@@ -6,7 +6,8 @@
 // must not grow.
 //
 // QUILLET_SOAK_FIRST and QUILLET_SOAK_COUNT choose the seeds (a failure names the seed and path
-// to run again alone); the default range is the one CI runs.
+// to run again alone); the default range is the one CI runs. It sits with the Linux tests: one
+// of its paths is quillet's update command, and the heap is read from the C library's counters.
 #include <gtest/gtest.h>
 
 #include <malloc.h>
