@@ -296,9 +296,10 @@ int ListDrives(CommandContext& context, DriveBackend& backend) {
     // The list holds the last letter first; the nodes are shown in the kernel's order.
     for (int i = drives.DriveCount() - 1; i >= 0; --i) {
         const char letter = drives.DriveLetter(i);
-        // Columns: the identification's fields keep their width.
-        context.out << backend.Name(letter) << "  " << drives.Vendor(i) << " " << drives.Product(i)
-                    << " " << drives.Revision(i) << "\n";
+        // Columns: the identification's fields keep their width, and no byte of the drive's
+        // reaches the terminal as a control sequence.
+        context.out << backend.Name(letter) << "  " << Printable(drives.Vendor(i)) << " "
+                    << Printable(drives.Product(i)) << " " << Printable(drives.Revision(i)) << "\n";
         const std::vector<std::string> sources =
             drives.SourceEntries(drives.Product(i), kMaxSources);
         if (sources.empty())
@@ -346,7 +347,10 @@ int ListDrives(CommandContext& context, DriveBackend& backend) {
     }
     context.out << std::flush;
     if (context.json)
-        *context.json << nlohmann::json{{"drives", found}, {"refused", refused}}.dump(2)
+        // Bytes that are not UTF-8 (a drive's, a catalogue's in its own code page) become U+FFFD
+        // rather than an exception.
+        *context.json << nlohmann::json{{"drives", found}, {"refused", refused}}.dump(
+                             2, ' ', false, nlohmann::json::error_handler_t::replace)
                       << std::endl;
     return catalogue ? kExitDone : kExitFailed;
 }
@@ -490,7 +494,7 @@ int UpdateDrive(CommandContext& context, DriveBackend& backend, const UpdateOpti
                                         {"blocks_taken", outcome.blocksTaken},
                                         {"closed", outcome.closed},
                                         {"wait_cut", outcome.waitCut}}
-                             .dump(2)
+                             .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
                       << std::endl;
     }
     return code;

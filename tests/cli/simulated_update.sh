@@ -173,6 +173,17 @@ q --json list >list.json 2>/dev/null || fail "list --json failed"
 [ "$(jq -r '.drives[] | select(.node == "Drive1") | "\(.newest_available.version) \(.runs_newest)"' list.json)" = \
     "1.0r false" ] || fail "list --json: the newest available"
 q --json --dry-run update Drive1 >dry.json 2>/dev/null || fail "update --json --dry-run failed"
+# A drive whose answer holds an escape sequence and a byte that is not UTF-8: the terminal gets
+# dots, the JSON the characters escaped or replaced, and neither run fails.
+printf '[ASPI]\nAdapters=1\nDrives=1\n[Adapter0]\nScsiId=7\n[Drive0]\nTarget=1\nProduct=MTX\033[2J\nRevision=1.\3510\n' \
+    >ODD.CFG
+"$quillet" --simulate ODD.CFG list </dev/null >odd.txt 2>/dev/null || fail "list of an odd drive failed"
+[ "$(head -n 1 odd.txt)" = "Drive0  KORVIN   MTX.[2J          1..0" ] ||
+    fail "list of an odd drive: $(head -n 1 odd.txt | od -c | head -n 2)"
+"$quillet" --simulate ODD.CFG --json list </dev/null >odd.json 2>/dev/null ||
+    fail "list --json of an odd drive failed"
+[ "$(jq -r '.drives[0].revision' odd.json)" = "1.$(printf '\357\277\275')0" ] ||
+    fail "list --json of an odd drive: $(cat odd.json)"
 [ "$(jq -r '"\(.result) \(.exit) \(.firmware)"' dry.json)" = "update would start 0 1.0r CDRW8432.BIN" ] ||
     fail "update --json: a dry run"
 
