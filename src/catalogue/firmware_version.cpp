@@ -18,6 +18,11 @@ SourceEntry SplitSourceEntry(const std::string& entry) {
     return split;
 }
 
+bool NamesFileOfFolder(const std::string& fileName) {
+    return !fileName.empty() && fileName.find_first_not_of('.') != std::string::npos &&
+           fileName.find_first_of("\\/") == std::string::npos;
+}
+
 int CompareFirmwareVersions(const std::string& drive, const std::string& offered,
                             std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {

@@ -19,6 +19,11 @@ struct SourceEntry {
 
 SourceEntry SplitSourceEntry(const std::string& entry);
 
+// True when an entry's file name can stand for a file of the catalogue's own folder: not empty,
+// not dots alone (joined to the folder they name it or its parent; Windows drops trailing dots),
+// and without a path separator (that names an entry of another folder).
+bool NamesFileOfFolder(const std::string& fileName);
+
 // Compares two firmware versions over at most `count` characters, letters A to Z equal to a to z:
 // negative, 0 or positive as `drive` is older, the same or newer. A text that ends first is the
 // smaller one.

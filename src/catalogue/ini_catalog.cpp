@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "catalogue/firmware_version.h"
+
 namespace quillet {
 
 namespace {
@@ -257,11 +259,9 @@ int IniCatalog::FilesForProduct(const std::string& product, TextTable& versions,
 }
 
 bool IniCatalog::FirmwareFileExists(const std::string& fileName) {
-    // An entry of one word has no file name; the folder itself is no image. Joined to the folder,
-    // dots alone name it or its parent (Windows drops trailing dots) and a separator names an
-    // entry of another folder.
-    if (fileName.empty() || fileName.find_first_not_of('.') == std::string::npos ||
-        fileName.find_first_of("\\/") != std::string::npos)
+    // An entry of one word has no file name; the folder itself, its parent and other folders'
+    // entries are no image of it.
+    if (!NamesFileOfFolder(fileName))
         return false;
     std::string path = MakeFirmwarePath(firmwareFolder_, fileName);
     return !path.empty() && files_.Exists(path);

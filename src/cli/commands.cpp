@@ -164,7 +164,7 @@ std::string NewestPresent(FileSystem& files, const std::vector<std::string>& sou
     std::string newest;
     for (const std::string& source : sources) {
         const SourceEntry entry = SplitSourceEntry(source);
-        if (entry.fileName.empty() || !files.Exists(entry.fileName))
+        if (!NamesFileOfFolder(entry.fileName) || !files.Exists(entry.fileName))
             continue;
         if (newest.empty() || CompareFirmwareVersions(SplitSourceEntry(newest).version,
                                                       entry.version, kEntryVersionLength) < 0)
@@ -197,7 +197,7 @@ std::string ChooseEntry(CommandContext& context, const std::vector<std::string>&
         for (const std::string& source : sources) {
             if (name.empty() || SplitSourceEntry(source).fileName != name)
                 continue;
-            if (context.files.Exists(name))
+            if (NamesFileOfFolder(name) && context.files.Exists(name))
                 return source;
             context.err << name << " is offered for " << product << " but is not in " << folder
                         << "; the catalogue expects:\n";
@@ -308,10 +308,10 @@ int ListDrives(CommandContext& context, DriveBackend& backend) {
         for (const std::string& source : sources) {
             context.out << "    offered: " << source << "\n";
             const SourceEntry entry = SplitSourceEntry(source);
-            offered.push_back(
-                {{"version", entry.version},
-                 {"file", entry.fileName},
-                 {"present", !entry.fileName.empty() && context.files.Exists(entry.fileName)}});
+            offered.push_back({{"version", entry.version},
+                               {"file", entry.fileName},
+                               {"present", NamesFileOfFolder(entry.fileName) &&
+                                               context.files.Exists(entry.fileName)}});
         }
         const std::string revision = TrimTrailingSpace(drives.Revision(i));
         const std::string newest = NewestPresent(context.files, sources);

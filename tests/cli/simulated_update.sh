@@ -100,6 +100,15 @@ choose "CDRW843N.BIN is offered for CDRW-8432 but is not in $PWD; the catalogue 
 grep -qF "    CDRW8432.BIN  (1.0r CDRW8432.BIN)" choose.txt || fail "choose a missing file: the files expected"
 choose "is not offered for CDRW-8432 in $PWD" 2 /tmp/CDRW8432.BIN
 [ "$(grep -vc ' 12 00 00 00 FF 00 in 1024 GOOD$' Drive1.LOG)" = 0 ] || fail "a refused choice sent commands"
+# An entry that names the folder, its parent or a file of another folder is no file of the
+# catalogue, however new its version and whatever exists there.
+for bad in .. ../CDRW8432.BIN; do
+    rm -rf dots && mkdir dots && cp ./*.ini CDRW8432.BIN dots/
+    sed -i "s|^FILENAME1=1.2b CDRW843N.BIN|FILENAME1=9.9z $bad|" dots/tarvex.ini
+    q --catalog dots --yes --allow-older --dry-run update Drive1 >dots.txt 2>&1 ||
+        fail "an entry \"$bad\": $(cat dots.txt)"
+    grep -qF "Firmware: 1.0r CDRW8432.BIN" dots.txt || fail "an entry \"$bad\" was chosen: $(cat dots.txt)"
+done
 mkdir -p empty && cp ./*.ini empty/
 if (cd empty && "$quillet" --simulate ../WNASPI32.CFG --yes update Drive1 >../none.txt 2>&1 </dev/null); then
     fail "an update without firmware files ran"
