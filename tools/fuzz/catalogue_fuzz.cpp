@@ -15,6 +15,7 @@
 //
 // A folder holding a converted file is read a second time with every file as plain single-byte
 // text: both readings must give the same lists and codes.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -256,13 +257,31 @@ Reading ReadFolder(const std::map<std::string, File>& files, const std::string& 
     return reading;
 }
 
+// The readers take the catalogue from the current directory; the fuzzer's own paths (a corpus
+// named relative to where it started) must keep theirs, so each input goes in and comes back.
+class InFolder {
+public:
+    explicit InFolder(const std::string& path) : home_(::open(".", O_RDONLY | O_DIRECTORY)) {
+        if (home_ < 0 || ::chdir(path.c_str()) != 0)
+            std::abort();
+    }
+    ~InFolder() {
+        if (::fchdir(home_) != 0)
+            std::abort();
+        ::close(home_);
+    }
+    InFolder(const InFolder&) = delete;
+    InFolder& operator=(const InFolder&) = delete;
+
+private:
+    int home_;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const quillet::fuzz::ScratchFolder folder;
-    static const bool entered = ::chdir(folder.path().c_str()) == 0;
-    if (!entered)
-        std::abort();
+    const InFolder inside(folder.path());
     const auto [product, files] = Decode(std::string(reinterpret_cast<const char*>(data), size));
 
     folder.Empty();
