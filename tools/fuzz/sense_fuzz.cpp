@@ -42,37 +42,6 @@ bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// The fields as the sense's own format places them; `known` false for another format.
-struct Fields {
-    bool known = false;
-    bool hasKey = false;
-    bool hasCode = false;
-    uint8_t key = 0;
-    uint8_t code = 0;
-    uint8_t qualifier = 0;
-};
-
-Fields Decode(const uint8_t* sense, size_t length) {
-    Fields fields;
-    if (length == 0)
-        return fields;
-    const uint8_t format = sense[0] & 0x7F;
-    const bool descriptor = format == 0x72 || format == 0x73;
-    fields.known = descriptor || format == 0x70 || format == 0x71;
-    const size_t keyAt = descriptor ? 1 : 2;
-    const size_t codeAt = descriptor ? 2 : 12;
-    const size_t qualifierAt = descriptor ? 3 : 13;
-    fields.hasKey = fields.known && length > keyAt;
-    fields.hasCode = fields.known && length > qualifierAt;
-    if (fields.hasKey)
-        fields.key = sense[keyAt] & 0x0F;
-    if (fields.hasCode) {
-        fields.code = sense[codeAt];
-        fields.qualifier = sense[qualifierAt];
-    }
-    return fields;
-}
-
 std::string Format(const char* format, unsigned a, unsigned b = 0, unsigned c = 0) {
     char text[64];
     std::snprintf(text, sizeof text, format, a, b, c);
@@ -91,15 +60,18 @@ void CheckWords(const uint8_t* sense, size_t size) {
         const std::string words = SenseInWords(length ? sense : nullptr, length);
         if (!IsPrintable(words, false) || words.empty())
             std::abort();
-        const Fields fields = Decode(sense, length);
-        if (fields.hasKey != Contains(words, Format("(sense key %Xh)", fields.key)))
+        // The words name the fields the one reader finds, and only in a format it knows.
+        const SenseFields fields = ReadSenseFields(sense, length);
+        const bool hasKey = fields.knownFormat && fields.hasKey;
+        const bool hasCode = fields.knownFormat && fields.hasCode;
+        if (hasKey != Contains(words, Format("(sense key %Xh)", fields.key)))
             std::abort();
-        if (fields.hasCode !=
+        if (hasCode !=
             Contains(words, Format("(ASC %02Xh, ASCQ %02Xh)", fields.code, fields.qualifier)))
             std::abort();
         // A drive is without a medium only when its sense says NOT READY, medium not present.
         const uint8_t qualifier = NoMediumQualifier(length ? sense : nullptr, length);
-        const bool noMedium = fields.hasCode && fields.key == 0x02 && fields.code == 0x3A;
+        const bool noMedium = hasCode && fields.key == 0x02 && fields.code == 0x3A;
         if (qualifier != (noMedium ? fields.qualifier : 0))
             std::abort();
     }
@@ -232,9 +204,9 @@ void CheckTranscript(const uint8_t* header, const uint8_t* sense, size_t size) {
         return;
     // The columns show what the sense says, where its format places each field.
     const uint8_t* area = record.data() + kPassThroughFixedSize;
-    const Fields decoded = Decode(area, senseLength);
-    if (decoded.known && !Contains(line, Format("CHECK %02X/%02X/%02X", decoded.key, decoded.code,
-                                                decoded.qualifier)))
+    const SenseFields decoded = ReadSenseFields(area, senseLength);
+    if (decoded.knownFormat && !Contains(line, Format("CHECK %02X/%02X/%02X", decoded.key,
+                                                      decoded.code, decoded.qualifier)))
         std::abort();
     // Never more sense bytes than the request's sense area holds.
     const size_t from = line.find("; sense ");
