@@ -78,6 +78,7 @@ DriveConfig ReadDriveConfig(const DriveConfigFile& config, int n) {
     model.vendor = config.Text(section, "Vendor", model.vendor);
     model.product = config.Text(section, "Product", model.product);
     model.revision = config.Text(section, "Revision", model.revision);
+    model.serialNumber = config.Text(section, "Serial", model.serialNumber);
     const std::string inquiry = config.Text(section, "Inquiry", "");
     if (!inquiry.empty())
         model.inquiryData = HexBytes(inquiry);

@@ -21,6 +21,23 @@ constexpr Sense kInvalidOpcode{0x05, 0x20, 0x00};
 constexpr Sense kInvalidField{0x05, 0x24, 0x00};
 
 constexpr size_t kInquiryLength = 36;
+
+// Commands a drive answers for the operating system rather than for the program: the kernel's
+// CD driver sends them when it attaches the drive, opens it and polls it for media changes.
+constexpr uint8_t kOpPreventAllow = 0x1E;
+constexpr uint8_t kOpModeSense6 = 0x1A;
+constexpr uint8_t kOpModeSense10 = 0x5A;
+constexpr uint8_t kOpReadCapacity = 0x25;
+constexpr uint8_t kOpGetConfiguration = 0x46;
+constexpr uint8_t kOpGetEventStatus = 0x4A;
+
+constexpr uint8_t kVpdSupportedPages = 0x00;
+constexpr uint8_t kVpdSerialNumber = 0x80;
+constexpr uint8_t kCapabilitiesPage = 0x2A;
+constexpr uint8_t kAllPages = 0x3F;
+constexpr uint8_t kMediaEventClass = 0x10;  // bit 4 of the requested classes
+constexpr uint16_t kProfileCdRw = 0x000A;
+constexpr uint32_t kDiscBlocks = 2048;  // a small written disc, 2048-byte blocks
 constexpr uint8_t kReadBufferDataMode = 0x02;
 constexpr uint8_t kWriteBufferDownloadSaveMode = 0x05;
 constexpr uint32_t kDataBufferSize = 0x10000;
@@ -58,8 +75,22 @@ size_t CommandLength(uint8_t opcode) {
 }
 
 bool IsKnown(uint8_t opcode) {
-    return opcode == kOpTestUnitReady || opcode == kOpInquiry || opcode == kOpStartStopUnit ||
-           opcode == kOpWriteBuffer || opcode == kOpReadBuffer;
+    switch (opcode) {
+        case kOpTestUnitReady:
+        case kOpInquiry:
+        case kOpStartStopUnit:
+        case kOpWriteBuffer:
+        case kOpReadBuffer:
+        case kOpPreventAllow:
+        case kOpModeSense6:
+        case kOpModeSense10:
+        case kOpReadCapacity:
+        case kOpGetConfiguration:
+        case kOpGetEventStatus:
+            return true;
+        default:
+            return false;
+    }
 }
 
 // Copies text into an INQUIRY field, padded with spaces or cut to the field's width.
@@ -75,6 +106,39 @@ uint32_t InCapacity(const TargetCommand& command) {
         return 0;
     }
     return command.dataLength;
+}
+
+uint32_t Get16(const std::array<uint8_t, 16>& cdb, size_t at) {
+    return (uint32_t{cdb[at]} << 8) | cdb[at + 1];
+}
+
+// Moves as much of `answer` as the allocation length and the caller's buffer take.
+TargetResult Answer(const TargetCommand& command, const std::vector<uint8_t>& answer,
+                    uint32_t allocation) {
+    const uint32_t count =
+        std::min({static_cast<uint32_t>(answer.size()), allocation, InCapacity(command)});
+    if (count > 0) {
+        std::memcpy(command.data, answer.data(), count);
+    }
+    return Good(count);
+}
+
+// The CD capabilities and mechanical status page: reads and writes CD-R and CD-RW, a tray that
+// locks and ejects.
+std::vector<uint8_t> CapabilitiesPage() {
+    std::vector<uint8_t> page(22, 0);
+    page[0] = kCapabilitiesPage;
+    page[1] = static_cast<uint8_t>(page.size() - 2);
+    page[2] = 0x03;  // reads CD-R, CD-RW
+    page[3] = 0x03;  // writes CD-R, CD-RW
+    page[6] = 0x29;  // tray loading, eject, lock
+    page[8] = 0x1A;  // maximum read speed 6890 kB/s (obsolete field, still read)
+    page[9] = 0xEA;
+    page[11] = 0xFF;  // volume levels
+    page[12] = 0x08;  // buffer 2048 KiB
+    page[14] = 0x1A;  // current read speed
+    page[15] = 0xEA;
+    return page;
 }
 
 const char* DirectionText(Direction direction) {
@@ -193,6 +257,17 @@ TargetResult SimulatedDrive::Perform(const TargetCommand& command) {
             return ReadBuffer(command);
         case kOpWriteBuffer:
             return WriteBuffer(command);
+        case kOpPreventAllow:
+            return Good();
+        case kOpModeSense6:
+        case kOpModeSense10:
+            return ModeSense(command);
+        case kOpReadCapacity:
+            return ReadCapacity(command);
+        case kOpGetConfiguration:
+            return GetConfiguration(command);
+        case kOpGetEventStatus:
+            return GetEventStatus(command);
         default:
             return CheckCondition(kInvalidOpcode);
     }
@@ -217,8 +292,11 @@ TargetResult SimulatedDrive::PerformCut(const TargetCommand& command, uint32_t c
 
 TargetResult SimulatedDrive::Inquiry(const TargetCommand& command) const {
     const auto& cdb = command.cdb;
-    // Vital product data pages are not modelled.
-    if ((cdb[1] & 0x01) != 0 || cdb[2] != 0) {
+    const uint32_t allocation = Get16(cdb, 3);
+    if ((cdb[1] & 0x01) != 0) {
+        return VitalProductData(command, allocation);
+    }
+    if (cdb[2] != 0) {
         return CheckCondition(kInvalidField);
     }
     std::vector<uint8_t> answer;
@@ -235,13 +313,88 @@ TargetResult SimulatedDrive::Inquiry(const TargetCommand& command) const {
         PutField(answer, 16, 16, model_.product);
         PutField(answer, 32, 4, model_.revision);
     }
-    const uint32_t allocation = (uint32_t{cdb[3]} << 8) | cdb[4];
-    const uint32_t count =
-        std::min({static_cast<uint32_t>(answer.size()), allocation, InCapacity(command)});
-    if (count > 0) {
-        std::memcpy(command.data, answer.data(), count);
+    return Answer(command, answer, allocation);
+}
+
+// Pages 00h (the pages there are) and 80h (the unit's serial number); others are refused.
+TargetResult SimulatedDrive::VitalProductData(const TargetCommand& command,
+                                              uint32_t allocation) const {
+    std::vector<uint8_t> answer{model_.peripheral, command.cdb[2], 0, 0};
+    if (command.cdb[2] == kVpdSupportedPages) {
+        answer.insert(answer.end(), {kVpdSupportedPages, kVpdSerialNumber});
+    } else if (command.cdb[2] == kVpdSerialNumber) {
+        answer.insert(answer.end(), model_.serialNumber.begin(), model_.serialNumber.end());
+    } else {
+        return CheckCondition(kInvalidField);
     }
-    return Good(count);
+    answer[3] = static_cast<uint8_t>(std::min<size_t>(answer.size() - 4, 0xFF));
+    answer.resize(answer[3] + 4u);
+    return Answer(command, answer, allocation);
+}
+
+// MODE SENSE (6) and (10): the capabilities page alone, without block descriptors.
+TargetResult SimulatedDrive::ModeSense(const TargetCommand& command) const {
+    const auto& cdb = command.cdb;
+    const uint8_t page = cdb[2] & 0x3F;
+    if (page != kCapabilitiesPage && page != kAllPages) {
+        return CheckCondition(kInvalidField);
+    }
+    const bool ten = cdb[0] == kOpModeSense10;
+    std::vector<uint8_t> answer(ten ? 8 : 4, 0);
+    const std::vector<uint8_t> body = CapabilitiesPage();
+    answer.insert(answer.end(), body.begin(), body.end());
+    // The mode data length counts the bytes after itself.
+    if (ten) {
+        answer[1] = static_cast<uint8_t>(answer.size() - 2);
+    } else {
+        answer[0] = static_cast<uint8_t>(answer.size() - 1);
+    }
+    return Answer(command, answer, ten ? Get16(cdb, 7) : cdb[4]);
+}
+
+// A loaded disc has kDiscBlocks blocks of 2048 bytes; without one the drive is not ready, as
+// for TEST UNIT READY (without counting down the spin-up).
+TargetResult SimulatedDrive::ReadCapacity(const TargetCommand& command) const {
+    if (trayOpen_) {
+        return CheckCondition(kNoMediumTrayOpen);
+    }
+    if (!discPresent_) {
+        return CheckCondition(kNoMediumTrayClosed);
+    }
+    const uint32_t last = kDiscBlocks - 1;
+    const std::vector<uint8_t> answer{uint8_t(last >> 24),
+                                      uint8_t(last >> 16),
+                                      uint8_t(last >> 8),
+                                      uint8_t(last),
+                                      0,
+                                      0,
+                                      0x08,
+                                      0x00};
+    return Answer(command, answer, static_cast<uint32_t>(answer.size()));
+}
+
+// The feature header alone: the current profile is CD-RW with a loaded disc, none without.
+TargetResult SimulatedDrive::GetConfiguration(const TargetCommand& command) const {
+    const uint16_t profile = loaded_ ? kProfileCdRw : 0;
+    const std::vector<uint8_t> answer{0, 0, 0, 4, 0, 0, uint8_t(profile >> 8), uint8_t(profile)};
+    return Answer(command, answer, Get16(command.cdb, 7));
+}
+
+// Polled requests only; the media class tells whether the tray is open and a disc present, with
+// no event to report (a change shows in TEST UNIT READY).
+TargetResult SimulatedDrive::GetEventStatus(const TargetCommand& command) const {
+    const auto& cdb = command.cdb;
+    if ((cdb[1] & 0x01) == 0) {
+        return CheckCondition(kInvalidField);
+    }
+    std::vector<uint8_t> answer;
+    if ((cdb[4] & kMediaEventClass) != 0) {
+        const uint8_t status = uint8_t((trayOpen_ ? 0x01 : 0) | (discPresent_ ? 0x02 : 0));
+        answer = {0, 6, 0x04, kMediaEventClass, 0, status, 0, 0};
+    } else {
+        answer = {0, 2, 0x80, kMediaEventClass};  // no event of a class asked for
+    }
+    return Answer(command, answer, Get16(cdb, 7));
 }
 
 TargetResult SimulatedDrive::TestUnitReady() {

@@ -1,6 +1,8 @@
 // A model of one of the maker's CD-R/RW drives behind a SCSI target interface. It answers the
 // commands the program sends (TEST UNIT READY, START STOP UNIT, INQUIRY, READ BUFFER, WRITE
-// BUFFER mode 5), keeps tray and disc state, can be told to fail, and journals every command.
+// BUFFER mode 5) and those an operating system's CD driver sends on its own (vital product data,
+// the capabilities page, configuration, media events, capacity, medium removal), keeps tray and
+// disc state, can be told to fail, and journals every command.
 // The same model serves the in-process test executor, the simulated ASPI layer and volumes, and
 // the simulated WNASPI32.DLL.
 #pragma once
@@ -28,6 +30,7 @@ struct DriveModel {
     std::string vendor = "KORVIN  ";           // padded or cut to 8 bytes
     std::string product = "CDRW-8432       ";  // padded or cut to 16 bytes
     std::string revision = "1.0q";             // padded or cut to 4 bytes
+    std::string serialNumber = "Q0000001";     // vital product data page 80h
     // When set, INQUIRY answers exactly these bytes instead of the ones built from the fields
     // above (zero bytes inside the product, short answers, other devices).
     std::optional<std::vector<uint8_t>> inquiryData;
@@ -152,6 +155,11 @@ private:
     TargetResult Perform(const TargetCommand& command);
     TargetResult PerformCut(const TargetCommand& command, uint32_t cutTo);
     TargetResult Inquiry(const TargetCommand& command) const;
+    TargetResult VitalProductData(const TargetCommand& command, uint32_t allocation) const;
+    TargetResult ModeSense(const TargetCommand& command) const;
+    TargetResult ReadCapacity(const TargetCommand& command) const;
+    TargetResult GetConfiguration(const TargetCommand& command) const;
+    TargetResult GetEventStatus(const TargetCommand& command) const;
     TargetResult TestUnitReady();
     TargetResult StartStopUnit(const TargetCommand& command);
     TargetResult ReadBuffer(const TargetCommand& command) const;
