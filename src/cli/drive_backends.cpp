@@ -40,9 +40,18 @@ std::string DescribeProblem(const SgProblem& problem) {
                 return "Permission denied on " + problem.node +
                        ": Quillet needs read and write access to it (run as root, or as a member "
                        "of the group that owns the node).";
+            if (IsGenericNode(problem.node))
+                return "The kernel refused to send " + command + " to " + problem.node +
+                       " (permission denied): through a SCSI generic node it passes every "
+                       "command when the node is open for reading and writing, as quillet opens "
+                       "it, or to a process with the CAP_SYS_RAWIO capability; something else, "
+                       "such as a security module, refused it.";
             return "The kernel refused to send " + command + " to " + problem.node +
-                   " (permission denied): sending firmware needs root (the CAP_SYS_RAWIO "
-                   "capability) and read and write access to the node.";
+                   " (permission denied): through a CD device it passes the commands it deems "
+                   "safe to anyone who may open it, and the others, WRITE BUFFER among them, "
+                   "only to a process with the CAP_SYS_RAWIO capability (root); the drive's "
+                   "SCSI generic node (/dev/sgN), open for reading and writing, passes every "
+                   "command.";
         case SgProblemKind::DeviceGone:
             return problem.node + " is gone" + during +
                    ": the drive was disconnected or switched off, or the node does not exist.";
@@ -57,7 +66,8 @@ std::string DescribeProblem(const SgProblem& problem) {
                    Hex(problem.hostStatus) + ", driver status " + Hex(problem.driverStatus) + ").";
         case SgProblemKind::PollingNotSwitched:
             return "Cannot switch the kernel's media polling for the drive (" + problem.detail +
-                   ": " + std::strerror(problem.error) + "); this needs root.";
+                   ": " + std::strerror(problem.error) +
+                   "): switching it needs write access to that file (root).";
         case SgProblemKind::SystemError:
             return problem.node + during + ": " + std::strerror(problem.error) + ".";
     }

@@ -204,5 +204,35 @@ TEST(UpdatePermission, WhatTheKernelNeedsIsAskedBeforeAnythingIsOpened) {
     }
 }
 
+// A command the kernel refused: what it needs depends on the kind of node it went through.
+TEST(UpdatePermission, RefusedCommandSaysWhatTheKernelNeedsOnThatNode) {
+    struct Row {
+        const char* node;
+        const char* words;  // part of the description
+    };
+    const Row rows[] = {
+        {"/dev/sg3",
+         "The kernel refused to send WRITE BUFFER to /dev/sg3 (permission denied): through a "
+         "SCSI generic node it passes every command when the node is open for reading and "
+         "writing, as quillet opens it, or to a process with the CAP_SYS_RAWIO capability"},
+        {"/dev/sr0",
+         "The kernel refused to send WRITE BUFFER to /dev/sr0 (permission denied): through a CD "
+         "device it passes the commands it deems safe to anyone who may open it, and the others, "
+         "WRITE BUFFER among them, only to a process with the CAP_SYS_RAWIO capability (root)"},
+        {"/dev/cdrom", "through a CD device"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.node);
+        SgProblem problem;
+        problem.kind = SgProblemKind::NoPermission;
+        problem.node = row.node;
+        problem.cdb[0] = 0x3B;
+        problem.cdbLength = 10;
+        problem.error = EPERM;
+        const std::string said = DescribeProblem(problem);
+        EXPECT_NE(said.find(row.words), std::string::npos) << said;
+    }
+}
+
 }  // namespace
 }  // namespace quillet
