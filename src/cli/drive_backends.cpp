@@ -2,7 +2,9 @@
 
 #include <signal.h>
 #include <strings.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -38,9 +40,18 @@ std::string DescribeProblem(const SgProblem& problem) {
                 return "Permission denied on " + problem.node +
                        ": Quillet needs read and write access to it (run as root, or as a member "
                        "of the group that owns the node).";
+            if (IsGenericNode(problem.node))
+                return "The kernel refused to send " + command + " to " + problem.node +
+                       " (permission denied): through a SCSI generic node it passes every "
+                       "command when the node is open for reading and writing, as quillet opens "
+                       "it, or to a process with the CAP_SYS_RAWIO capability; something else, "
+                       "such as a security module, refused it.";
             return "The kernel refused to send " + command + " to " + problem.node +
-                   " (permission denied): sending firmware needs root (the CAP_SYS_RAWIO "
-                   "capability) and read and write access to the node.";
+                   " (permission denied): through a CD device it passes the commands it deems "
+                   "safe to anyone who may open it, and the others, WRITE BUFFER among them, "
+                   "only to a process with the CAP_SYS_RAWIO capability (root); the drive's "
+                   "SCSI generic node (/dev/sgN), open for reading and writing, passes every "
+                   "command.";
         case SgProblemKind::DeviceGone:
             return problem.node + " is gone" + during +
                    ": the drive was disconnected or switched off, or the node does not exist.";
@@ -55,7 +66,8 @@ std::string DescribeProblem(const SgProblem& problem) {
                    Hex(problem.hostStatus) + ", driver status " + Hex(problem.driverStatus) + ").";
         case SgProblemKind::PollingNotSwitched:
             return "Cannot switch the kernel's media polling for the drive (" + problem.detail +
-                   ": " + std::strerror(problem.error) + "); this needs root.";
+                   ": " + std::strerror(problem.error) +
+                   "): switching it needs write access to that file (root).";
         case SgProblemKind::SystemError:
             return problem.node + during + ": " + std::strerror(problem.error) + ".";
     }
@@ -69,15 +81,52 @@ SgBackend::SgBackend(SgSystem& system)
 }
 
 SgBackend::SgBackend(SgSystem& system, const std::string& device)
-    : system_(system), nodes_(1), volumes_(system, {NodeForDevice(system, device)}) {}
+    : system_(system),
+      device_(device),
+      nodes_(1),
+      volumes_(system, {NodeForDevice(system, device)}) {}
 
 bool SgBackend::MayUpdate(std::string* why) {
-    if (system_.MaySendAnyCommand())
+    // Asked of the nodes sysfs named, before anything is opened. Only what the kernel would
+    // refuse is refused here; a node that is missing is left for the drive search to name.
+    const bool anyCommand = system_.MaySendAnyCommand();
+    std::string missing;
+    for (size_t n = 0; n < nodes_; ++n) {
+        const SgNode& node = volumes_.Node(static_cast<char>('A' + n));
+        int error = 0;
+        if (!anyCommand) {
+            const bool mayOpen = system_.MayAccess(node.path, R_OK | W_OK, &error);
+            const bool denied = !mayOpen && (error == EACCES || error == EPERM);
+            if (!IsGenericNode(node.path) && (mayOpen || denied)) {
+                missing += node.path +
+                           " is not a SCSI generic node, and no generic node of its drive was "
+                           "found: through a CD device the kernel passes WRITE BUFFER only to a "
+                           "process with the CAP_SYS_RAWIO capability. Run quillet as root, or "
+                           "name the drive's /dev/sgN (the sg module must be loaded). ";
+            } else if (denied) {
+                const std::string ofDevice =
+                    !device_.empty() && !IsGenericNode(device_) && !node.block.empty()
+                        ? ", the SCSI generic node of /dev/" + node.block + ","
+                        : std::string();
+                missing += node.path + ofDevice + " cannot be opened for reading and writing (" +
+                           std::strerror(error) +
+                           "): the kernel passes WRITE BUFFER only through the drive's SCSI "
+                           "generic node opened for reading and writing, or to a process with "
+                           "the CAP_SYS_RAWIO capability. Run quillet as root, or as a user with "
+                           "read and write access to " +
+                           node.path + " (a member of the group that owns it). ";
+            }
+        }
+        const std::string attribute = PollingAttribute(node.block);
+        // No attribute at all: a kernel without media polling, nothing to switch.
+        if (!node.block.empty() && !system_.MayAccess(attribute, W_OK, &error) && error != ENOENT)
+            missing += attribute + " cannot be written (" + std::strerror(error) +
+                       "): switching off the kernel's media polling of the drive for the "
+                       "download needs write access to it (run quillet as root). ";
+    }
+    if (missing.empty())
         return true;
-    *why =
-        "Updating firmware needs root: the kernel sends WRITE BUFFER through a SCSI generic node "
-        "only for a process with the CAP_SYS_RAWIO capability, and switching off its media "
-        "polling needs write access to /sys/block. Nothing was sent to the drive.";
+    *why = missing + "Nothing was sent to the drive.";
     return false;
 }
 

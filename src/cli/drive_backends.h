@@ -48,7 +48,8 @@ public:
     virtual std::string BlockDevice(char) const { return std::string(); }
     // The last failure below the transport, in words; empty when there is none to tell.
     virtual std::string Problem() const = 0;
-    // Whether this process may send a firmware download at all; `why` says what is missing.
+    // Whether this process may send a firmware download to the drives it serves, asked before
+    // anything is opened; `why` says what access is missing.
     virtual bool MayUpdate(std::string* why) = 0;
     // Holds the drive on `letter` for an update until the backend ends; false, with the reason in
     // `why`, when something else uses it.
@@ -84,6 +85,7 @@ public:
 
 private:
     SgSystem& system_;
+    std::string device_;  // as the user named it; empty for every node
     size_t nodes_;
     SgVolumeDevices volumes_;
     SgBlockHold hold_{system_};

@@ -1,5 +1,6 @@
 // A scripted kernel for the Linux services: opens answered with a chosen error, SG_IO calls
-// recorded and answered by the test, sysfs and proc files in a map.
+// recorded and answered by the test, sysfs and proc files and folders in maps, access questions
+// answered by path.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/linux/sg_system.h"
@@ -46,8 +48,17 @@ public:
         writes.push_back(text);
         return true;
     }
-    std::vector<std::string> List(const std::string&) override { return {}; }
-    bool MaySendAnyCommand() override { return true; }
+    std::vector<std::string> List(const std::string& folder) override {
+        const auto found = folders.find(folder);
+        return found == folders.end() ? std::vector<std::string>() : found->second;
+    }
+    bool MayAccess(const std::string& path, int mode, int* error) override {
+        accessed.emplace_back(path, mode);
+        const auto found = accessErrors.find(path);
+        *error = found == accessErrors.end() ? 0 : found->second;
+        return *error == 0;
+    }
+    bool MaySendAnyCommand() override { return anyCommand; }
 
     int openError = 0;
     int openFlags = 0;
@@ -59,6 +70,10 @@ public:
     std::vector<int> closed;
     std::map<std::string, std::string> files;
     std::vector<std::string> writes;
+    std::map<std::string, std::vector<std::string>> folders;  // what List answers
+    std::map<std::string, int> accessErrors;                  // MayAccess's errno by path
+    std::vector<std::pair<std::string, int>> accessed;        // path and mode asked
+    bool anyCommand = true;                                   // CAP_SYS_RAWIO
 };
 
 }  // namespace quillet

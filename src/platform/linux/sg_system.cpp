@@ -75,6 +75,13 @@ std::vector<std::string> LinuxSgSystem::List(const std::string& folder) {
     return names;
 }
 
+bool LinuxSgSystem::MayAccess(const std::string& path, int mode, int* error) {
+    // AT_EACCESS: the ids the kernel checks at open, not the real ones.
+    const int result = ::faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS);
+    *error = result < 0 ? errno : 0;
+    return result == 0;
+}
+
 bool LinuxSgSystem::MaySendAnyCommand() {
     std::ifstream status("/proc/self/status");
     std::string line;

@@ -25,8 +25,11 @@ public:
     virtual bool WriteText(const std::string& path, const std::string& text, int* error) = 0;
     // The names in a folder, sorted; empty when it cannot be read.
     virtual std::vector<std::string> List(const std::string& folder) = 0;
-    // Whether the process may send every SCSI command (CAP_SYS_RAWIO): the kernel refuses
-    // WRITE BUFFER on a generic node to anyone else.
+    // Whether the process may open `path` for `mode` (R_OK, W_OK), asked with its effective ids
+    // and without opening it; false with `*error` set to errno.
+    virtual bool MayAccess(const std::string& path, int mode, int* error) = 0;
+    // Whether the process may send every SCSI command (CAP_SYS_RAWIO): through a CD device
+    // (/dev/srN) the kernel refuses WRITE BUFFER to anyone else.
     virtual bool MaySendAnyCommand() = 0;
 };
 
@@ -39,6 +42,7 @@ public:
     bool ReadText(const std::string& path, std::string* text) override;
     bool WriteText(const std::string& path, const std::string& text, int* error) override;
     std::vector<std::string> List(const std::string& folder) override;
+    bool MayAccess(const std::string& path, int mode, int* error) override;
     bool MaySendAnyCommand() override;
 };
 

@@ -81,6 +81,16 @@ SgNode NodeForDevice(SgSystem& system, const std::string& path) {
     return SgNode{path, std::string()};
 }
 
+bool IsGenericNode(const std::string& path) {
+    const std::string name = BaseName(path);
+    return name.size() > 2 && name.rfind("sg", 0) == 0 &&
+           name.find_first_not_of("0123456789", 2) == std::string::npos;
+}
+
+std::string PollingAttribute(const std::string& block) {
+    return "/sys/block/" + block + "/events_poll_msecs";
+}
+
 SgVolumeDevices::SgVolumeDevices(SgSystem& system, std::vector<SgNode> nodes)
     : system_(system), nodes_(std::move(nodes)) {
     if (nodes_.size() > 26)
@@ -228,7 +238,7 @@ bool SgVolumeDevices::SwitchPolling(Opened& opened, bool off) {
     const std::string& block = nodes_[opened.node].block;
     if (block.empty() || off == opened.pollingOff)
         return true;  // no CD device: the kernel polls nothing for this drive
-    const std::string attribute = "/sys/block/" + block + "/events_poll_msecs";
+    const std::string attribute = PollingAttribute(block);
     int error = 0;
     if (!off) {
         if (!system_.WriteText(attribute, opened.savedPolling, &error)) {

@@ -28,6 +28,11 @@ std::vector<SgNode> FindScsiGenericNodes(SgSystem& system);
 // The node for a device path given by the user: its own name, or a CD device (/dev/srN) through
 // the generic node of the same drive. Nothing found gives the path as given, without a block.
 SgNode NodeForDevice(SgSystem& system, const std::string& path);
+// Whether a node's path names a SCSI generic node ("/dev/sg1") rather than a CD device: the
+// kernel lets different commands through each.
+bool IsGenericNode(const std::string& path);
+// The file that switches the kernel's media polling of a CD device ("sr0").
+std::string PollingAttribute(const std::string& block);
 
 enum class SgProblemKind : uint8_t {
     None,
