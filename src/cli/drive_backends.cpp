@@ -162,6 +162,7 @@ SimulatedBackend::SimulatedBackend(ProfileReader& profile, const std::string& co
         slot.interruptSignal = signalName == "TERM"   ? SIGTERM
                                : signalName == "HUP"  ? SIGHUP
                                : signalName == "QUIT" ? SIGQUIT
+                               : signalName == "TSTP" ? SIGTSTP
                                                       : SIGINT;
         slot.journalPath = folder + drives[n].journalName;
         slot.imagePath = folder + drives[n].imageName;

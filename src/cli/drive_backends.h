@@ -114,9 +114,9 @@ private:
         std::unique_ptr<sim::SimulatedDrive> drive;
         std::string journalPath;
         std::string imagePath;
-        // [DriveN] Interrupt=COMMAND TIMES [INT|TERM|HUP|QUIT]: the program gets the signal
-        // (SIGINT) TIMES times as the drive completes its command COMMAND, as if the user
-        // pressed Ctrl-C just then.
+        // [DriveN] Interrupt=COMMAND TIMES [INT|TERM|HUP|QUIT|TSTP]: the program gets the
+        // signal (SIGINT) TIMES times as the drive completes its command COMMAND, as if the user
+        // pressed Ctrl-C (Ctrl-Z for TSTP) just then.
         uint32_t interruptAt = 0;
         int interruptTimes = 0;
         int interruptSignal = 0;

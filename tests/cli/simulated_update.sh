@@ -2,7 +2,8 @@
 # quillet --simulate over the demo's catalogue, images and WNASPI32.CFG: the list (also over the
 # catalogue saved as UTF-16), a refused start, whole updates of the plain and the tagged model,
 # checked against the commands the pass-through download sends (journal) and the image each drive
-# received, and downloads the drive stops, with what the user is told of the drive's state.
+# received, downloads the drive stops, with what the user is told of the drive's state, and
+# Ctrl-C and Ctrl-Z during an update.
 #
 # usage: simulated_update.sh QUILLET WORK_DIR
 set -euo pipefail
@@ -243,8 +244,47 @@ interrupted 19 2 4 6 "do not power it down or reset it for another 33.2 s."
 interrupted 15 "1 QUIT" 3 2 "Interrupted: stopped after block 2 of 5; no closing command was sent."
 interrupted 15 "1 TERM" 3 2 "Interrupted: stopped after block 2 of 5; no closing command was sent."
 
+# Ctrl-Z during the blocks (SIGTSTP as the drive completes the second one) neither stops nor
+# interrupts the download: the program stops only once the update is over, and, continued, ends
+# with the drive holding the whole image. It runs as a job of its own, in a process group whose
+# stop the kernel does not discard as it does an orphaned group's.
+suspended() {
+    local pid state rc=0 why="Ctrl-Z during the blocks"
+    rm -f Drive*.LOG Drive*.IMG
+    sed "s/^\[Drive1\]$/[Drive1]\nInterrupt=15 1 TSTP/" WNASPI32.CFG >TSTP.CFG
+    set -m
+    "$quillet" --simulate TSTP.CFG --transcript tstp.tx --yes --allow-older update Drive1 \
+        CDRW8432.BIN </dev/null >tstp.txt 2>&1 &
+    pid=$!
+    set +m
+    # Until it stops or ends, for 20 s at most: a program that does neither fails, not hangs.
+    for _ in $(seq 400); do
+        state=$(cut -d' ' -f3 "/proc/$pid/stat" 2>/dev/null) || state=gone
+        [[ $state == [TZ] || $state == gone ]] && break
+        sleep 0.05
+    done
+    case $state in
+        T)
+            grep -qF "The firmware has installed successfully." tstp.txt ||
+                fail "$why stopped the program before the update was over, after: $(tail -n 1 tstp.tx)"
+            kill -CONT "$pid"
+            ;;
+        Z | gone) fail "$why: the program never stopped" ;;
+        *)
+            fail "$why: neither stopped nor ended in 20 s (state $state)"
+            kill -KILL "$pid"
+            ;;
+    esac
+    wait "$pid" || rc=$?
+    [ "$rc" = 0 ] || fail "$why: exit $rc"
+    diff <(expected_journal 2 0x340000 70000) <(tail -n +2 Drive1.LOG) >/dev/null ||
+        fail "$why: not the whole download and its closing command"
+    cmp -s <(expected_image CDRW8432.BIN 0 70000) Drive1.IMG || fail "$why: received image"
+}
+suspended
+
 if ((failures > 0)); then
     cat ./*.txt >&2
     exit 1
 fi
-echo "ok: list, refusals, firmware choice, dry runs, whole, stopped and interrupted updates over the simulated drives"
+echo "ok: list, refusals, firmware choice, dry runs, whole, stopped, interrupted and suspended updates over the simulated drives"

@@ -126,6 +126,7 @@ TEST_P(DownloadTest, TaggedModelsReceiveTheirSectionOthersTheWholeFile) {
         {"neither section", kTaggedProduct, "TAG-C-03", "", true},
         {"longer product name, same first eight", "MTX5160SX-2     ", "TAG-B-02", sectionB, true},
         {"lower-case model", "mtx5160s        ", "TAG-A-01", file, false},
+        {"last letter lower-case", "MTX5160s        ", "TAG-B-02", file, false},
         {"other drive", "CDRW-8432       ", "TAG-A-01", file, false},
     };
     for (const Row& row : rows) {
