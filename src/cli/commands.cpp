@@ -274,6 +274,38 @@ int SayWhereTheDriveStands(std::ostream& err, const DownloadOutcome& outcome, ui
     return kExitIncomplete;
 }
 
+// The closing command went to the drive, but no answer of the drive's came back: whether it
+// saves the firmware is unknown. It is given the programming time as if it did, and the user is
+// told to power it down only then, and to look at the firmware it runs.
+int ClosingUnanswered(CommandContext& context, DriveBackend& backend, TerminalWatch& watch,
+                      const DownloadPlan& plan) {
+    const std::string problem = backend.Problem();
+    if (!problem.empty())
+        context.err << problem << "\n";
+    context.err << "The drive took all " << plan.blocks
+                << " WRITE BUFFER blocks, but the answer to the closing command, which makes it "
+                   "save them, never came: the drive may be programming its memory now. Quillet "
+                   "waits "
+                << Seconds(plan.programmingWaitMs)
+                << " before it ends; do not power down the computer or the drive." << std::endl;
+    constexpr uint32_t kStepMs = 1000;
+    for (uint32_t left = plan.programmingWaitMs; left > 0;) {
+        if (watch.CutProgrammingWait(left)) {
+            context.err << "The program ends, but the drive may still be programming its memory: "
+                           "do not power it down or reset it for another "
+                        << Seconds(left) << ".\n";
+            return kExitClosingUnanswered;
+        }
+        const uint32_t step = std::min(left, kStepMs);
+        context.clock.Sleep(step);
+        left -= step;
+    }
+    context.err << "Now power down the computer and the drive and start them again; then "
+                   "\"quillet list\" shows which firmware the drive runs. If it is the old one, "
+                   "run the update again.\n";
+    return kExitClosingUnanswered;
+}
+
 // The end of an update the preparation or the download stopped: what the drive answered, if that
 // was the cause, what the update command says, and where the drive stands.
 int Stopped(std::ostream& err, DriveBackend& backend, const DownloadOutcome& outcome,
@@ -454,6 +486,13 @@ int UpdateSteps(CommandContext& context, DriveBackend& backend, const UpdateOpti
     TerminalWatch watch(context.err, progress, update.Plan().blocks);
     const DownloadOutcome outcome = update.Write(&watch);
     report.outcome = outcome;
+    // Every block taken and nothing stopped them: the closing command went to the drive and
+    // failed. Unless the drive itself refused it, it may be saving the firmware now.
+    if (!outcome.closed && !outcome.stopped && outcome.blocksTaken == update.Plan().blocks &&
+        !backend.DriveRefusedLast()) {
+        progress.BreakLine();
+        return ClosingUnanswered(context, backend, watch, update.Plan());
+    }
     progress.BreakLine();
     if (context.progressInPlace)
         context.out << '\a' << std::flush;
@@ -480,7 +519,8 @@ int UpdateDrive(CommandContext& context, DriveBackend& backend, const UpdateOpti
                                                "not started",
                                                "incomplete download",
                                                "programming wait cut short",
-                                               "a step after the programming wait failed"};
+                                               "a step after the programming wait failed",
+                                               "closing command unanswered"};
         const DownloadOutcome& outcome = report.outcome;
         *context.json << nlohmann::json{{"device", options.device},
                                         {"dry_run", options.dryRun},

@@ -27,6 +27,9 @@ constexpr int kExitIncomplete = 3;
 constexpr int kExitWaitCut = 4;
 // The drive took the whole firmware and the wait ran out; a step after it failed.
 constexpr int kExitAfterClose = 5;
+// The drive took every block, but the answer to the closing command never came: it may have saved
+// the firmware or not. The program waited the programming time.
+constexpr int kExitClosingUnanswered = 6;
 
 struct UpdateOptions {
     std::string device;

@@ -130,6 +130,22 @@ bool SgBackend::MayUpdate(std::string* why) {
     return false;
 }
 
+namespace {
+
+// ASC 08h: logical unit communication failure, time-out, parity or CRC error on the way to the
+// drive; the kernel's own target answers 08h/00h for a command it gave up on.
+constexpr uint8_t kAscCommunicationFailure = 0x08;
+
+}  // namespace
+
+bool SgBackend::DriveRefusedLast() const {
+    const SgProblem& problem = volumes_.LastProblem();
+    if (problem.kind != SgProblemKind::Rejected)
+        return false;
+    const SenseFields fields = ReadSenseFields(problem.sense.data(), problem.sense.size());
+    return !fields.hasCode || fields.code != kAscCommunicationFailure;
+}
+
 bool SgBackend::HoldForUpdate(char letter, std::string* why) {
     SgHoldRefusal refusal;
     if (hold_.Hold(volumes_.Node(letter).block, &refusal))
@@ -203,6 +219,20 @@ bool SimulatedBackend::InterruptingVolumes::IoControl(VolumeHandle handle, uint3
 std::string SimulatedBackend::Name(char letter) const {
     const size_t index = static_cast<size_t>((letter | 0x20) - 'a');
     return index < slots_.size() ? "Drive" + std::to_string(slots_[index].number) : std::string();
+}
+
+bool DriveRefusedLast(const sim::SimulatedDrive& drive) {
+    const auto& journal = drive.Journal();
+    return !journal.empty() && journal.back().outcome != sim::Outcome::NeverCompletes &&
+           journal.back().status != 0 && journal.back().sense.code != kAscCommunicationFailure;
+}
+
+bool SimulatedBackend::DriveRefusedLast() const {
+    for (const Slot& slot : slots_) {
+        if (!slot.drive->Journal().empty())
+            return quillet::DriveRefusedLast(*slot.drive);
+    }
+    return false;
 }
 
 std::string SimulatedBackend::Problem() const {

@@ -48,6 +48,11 @@ public:
     virtual std::string BlockDevice(char) const { return std::string(); }
     // The last failure below the transport, in words; empty when there is none to tell.
     virtual std::string Problem() const = 0;
+    // Whether the last command that failed was refused by the drive itself, with sense of its
+    // own; false when its answer never came, the way to the drive failed or the drive went, and
+    // when the sense says the link to the drive failed (ASC 08h): then nobody knows whether the
+    // drive acted on it.
+    virtual bool DriveRefusedLast() const = 0;
     // Whether this process may send a firmware download to the drives it serves, asked before
     // anything is opened; `why` says what access is missing.
     virtual bool MayUpdate(std::string* why) = 0;
@@ -73,6 +78,7 @@ public:
     std::string Name(char letter) const override { return volumes_.Node(letter).path; }
     std::string BlockDevice(char letter) const override { return volumes_.Node(letter).block; }
     std::string Problem() const override { return DescribeProblem(volumes_.LastProblem()); }
+    bool DriveRefusedLast() const override;
     bool MayUpdate(std::string* why) override;
     bool HoldForUpdate(char letter, std::string* why) override;
     std::vector<std::string> Refused() const override { return volumes_.RefusedOpens(); }
@@ -91,6 +97,9 @@ private:
     SgBlockHold hold_{system_};
 };
 
+// DriveBackend::DriveRefusedLast for a simulated drive, from its journal.
+bool DriveRefusedLast(const sim::SimulatedDrive& drive);
+
 // The drives of the file's [ASPI] Drives, named Drive0, Drive1, ...; their journals and
 // completed images go beside the file (as the simulated DLL writes them) when the object ends.
 class SimulatedBackend : public DriveBackend {
@@ -103,6 +112,7 @@ public:
     VolumeDevices& Volumes() override { return interrupting_; }
     std::string Name(char letter) const override;
     std::string Problem() const override;
+    bool DriveRefusedLast() const override;
     bool MayUpdate(std::string*) override { return true; }
     bool Found() const { return !slots_.empty(); }
     // [ASPI] VirtualTime=1: the waits of a run take no real time.

@@ -31,7 +31,9 @@ constexpr char kFooter[] =
     "written to the drive; 2 the command line or the catalogue named no usable firmware; 3 the\n"
     "download stopped before its closing command (the drive still runs its old firmware); 4 the\n"
     "drive took the whole firmware but the program ended during its programming wait; 5 the\n"
-    "drive took the whole firmware and the wait ran out, but a step after it failed.\n"
+    "drive took the whole firmware and the wait ran out, but a step after it failed; 6 the drive\n"
+    "took every block but the closing command's answer never came (it may have saved the\n"
+    "firmware: the program waited the programming time).\n"
     "Ctrl-C (or Ctrl-\\, SIGTERM, SIGHUP) stops an update only where the drive can take it:\n"
     "before the first block at once, during the blocks after the one in flight, and during the\n"
     "programming wait only when pressed twice. Ctrl-Z waits until the update is over.";

@@ -25,6 +25,7 @@ public:
     std::string Name(char letter) const override { return backend_.Name(letter); }
     std::string BlockDevice(char letter) const override { return backend_.BlockDevice(letter); }
     std::string Problem() const override { return backend_.Problem(); }
+    bool DriveRefusedLast() const override { return backend_.DriveRefusedLast(); }
     bool MayUpdate(std::string* why) override { return backend_.MayUpdate(why); }
     bool HoldForUpdate(char letter, std::string* why) override {
         return backend_.HoldForUpdate(letter, why);

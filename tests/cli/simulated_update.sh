@@ -155,6 +155,26 @@ stopped 14 "The drive was not updated. Nothing was written to it."
 stopped 16 "The drive took 2 WRITE BUFFER commands before the stop: it holds an incomplete download"
 stopped 19 "The drive took 5 WRITE BUFFER commands before the stop"
 
+# The closing command whose answer never came (a command the drive never completes, or a
+# communication failure on the way): the drive may be saving the firmware, so the program gives
+# it the programming time, does not say it still runs the old one, and ends with 6.
+unanswered() {  # fault expected-line
+    rm -f Drive*.LOG Drive*.IMG
+    sed "s|^\[Drive1\]$|[Drive1]\nFault1=$1|" WNASPI32.CFG >CLOSE.CFG
+    local rc=0
+    "$quillet" --simulate CLOSE.CFG --yes --allow-older update Drive1 CDRW8432.BIN </dev/null \
+        >close.txt 2>&1 || rc=$?
+    [ "$rc" = 6 ] || fail "closing command, $1: exit $rc, expected 6"
+    grep -qF "$2" close.txt || fail "closing command, $1: expected \"$2\""
+    grep -qF "The drive took all 5 WRITE BUFFER blocks, but the answer to the closing command" \
+        close.txt || fail "closing command, $1: where the drive stands"
+    grep -qF "Now power down the computer and the drive" close.txt ||
+        fail "closing command, $1: the wait's end"
+    ! grep -qF "still runs its old firmware" close.txt || fail "closing command, $1: old firmware claimed"
+}
+unanswered "never 19 3B" "The drive did not complete WRITE BUFFER in time."
+unanswered "check 19 3B 02/08/00" "logical unit communication failure"
+
 # What is wrong with a command line or a folder, each in its own line, with exit 2 (1 for a
 # folder without a catalogue, where the drives are still listed).
 said() {  # expected-exit expected-line arguments...

@@ -520,9 +520,11 @@ public:
         return letter == 'A' ? "Drive0" : std::string();
     }
     std::string Problem() const override { return std::string(); }
+    bool DriveRefusedLast() const override { return drive && quillet::DriveRefusedLast(*drive); }
     bool MayUpdate(std::string*) override { return true; }
 
     sim::SimulatedVolumes volumes;
+    const sim::SimulatedDrive* drive = nullptr;
 };
 
 RunResult RunCli(uint32_t seed) {
@@ -551,6 +553,7 @@ RunResult RunCli(uint32_t seed) {
         return chaos.Answer(drive, number, command);
     });
     backend.volumes.MapDrive('A', drive);
+    backend.drive = &drive;
 
     std::istringstream in;
     std::ostringstream out;

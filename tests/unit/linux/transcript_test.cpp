@@ -47,6 +47,7 @@ public:
     VolumeDevices& Volumes() override { return volumes; }
     std::string Name(char) const override { return "/dev/sg9"; }
     std::string Problem() const override { return std::string(); }
+    bool DriveRefusedLast() const override { return false; }
     bool MayUpdate(std::string*) override { return true; }
 
     AnsweringVolumes volumes;
