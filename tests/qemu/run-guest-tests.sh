@@ -5,7 +5,11 @@
 # the serial console; QEMU's trace of parsed SCSI requests and its monitor show what reached the
 # drives.
 #
-# usage: run-guest-tests.sh QUILLET_STATIC BUILD_DIR
+# Beside them, quillet-tcmu serves simulated drives to the same kernel through target_core_user
+# and the loopback fabric (served.sh): whole downloads through sg, sr and the block layer, with
+# the drive's journal, the program's transcript and the kernel's own commands side by side.
+#
+# usage: run-guest-tests.sh QUILLET_STATIC TCMU_SERVER BUILD_DIR
 # Kernel and busybox come from the guest kit's cache (tests/guest-kit), the rest is made in
 # BUILD_DIR/qemu-guest. Exit 77 (skipped) when QEMU is not installed or the kernel cannot be had.
 set -euo pipefail
@@ -13,11 +17,14 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 kit=$root/tests/guest-kit/kit.sh
-quillet=$(realpath "${1:?usage: run-guest-tests.sh QUILLET_STATIC BUILD_DIR}")
-build=$(realpath "${2:?usage: run-guest-tests.sh QUILLET_STATIC BUILD_DIR}")
+usage="usage: run-guest-tests.sh QUILLET_STATIC TCMU_SERVER BUILD_DIR"
+quillet=$(realpath "${1:?$usage}")
+server=$(realpath "${2:?$usage}")
+build=$(realpath "${3:?$usage}")
 start=$SECONDS
 
 command -v qemu-system-x86_64 >/dev/null || { echo "SKIPPED: no qemu-system-x86_64" >&2; exit 77; }
+peer=$(command -v sg_write_buffer) || { echo "SKIPPED: no sg_write_buffer (sg3-utils)" >&2; exit 77; }
 "$kit" fetch >/dev/null || { echo "SKIPPED: no kernel" >&2; exit 77; }
 
 guest=$build/qemu-guest
@@ -25,8 +32,28 @@ rm -rf "$guest"
 mkdir -p "$guest/catalogue"
 "$root/scripts/demo/make-folder.sh" "$guest/catalogue" >/dev/null
 rm "$guest/catalogue/WNASPI32.CFG"
+# The served drives: their configuration, the images they must receive (the file's section,
+# padded with zeros to 2048 bytes), and a catalogue whose CDRW-8432 image is 4 MiB for timing.
+mkdir -p "$guest/served" "$guest/expected" "$guest/catalogue-big"
+cp "$here/served.cfg" "$guest/served/WNASPI32.CFG"
+padded() {  # file count
+    { head -c "$2" "$1"; head -c $(((2048 - $2 % 2048) % 2048)) /dev/zero; }
+}
+padded "$guest/catalogue/CDRW8432.BIN" "$(stat -c %s "$guest/catalogue/CDRW8432.BIN")" \
+    >"$guest/expected/CDRW8432.IMG"
+padded "$guest/catalogue/MTX5160.BIN" 40000 >"$guest/expected/MTX5160E.IMG"
+cp "$guest/catalogue/tarvex.ini" "$guest/catalogue-big/"
+head -c 4194304 < <(yes 'CDRW-8432 image of four megabytes for timing ') >"$guest/catalogue-big/CDRW8432.BIN"
+# The peer with the libraries it loads, at their own paths.
+libraries=()
+for library in $(ldd "$peer" | awk '/=> \// { print $3 } /^\t\/[^ ]*ld-linux/ { print $1 }'); do
+    libraries+=(-a "$library:$library")
+done
 "$kit" initramfs -m sr_mod -m sg -m virtio_scsi -m virtio_pci -m ext4 -m crc32c_generic \
-    -a "$quillet:/bin/quillet" \
+    -m target_core_user -m tcm_loop \
+    -a "$quillet:/bin/quillet" -a "$server:/bin/quillet-tcmu" -a "$peer:/bin/sg_write_buffer" \
+    "${libraries[@]}" -a "$here/served.sh:/served.sh" -a "$guest/served:/served" \
+    -a "$guest/expected:/expected" -a "$guest/catalogue-big:/catalogue-big" \
     -a "$guest/catalogue:/catalogue" "$here/guest-init" "$guest/initramfs.gz"
 # Any file serves as the disc; the one the guest mounts holds an ext2 file system in the drive's
 # 2048-byte blocks.
@@ -57,7 +84,7 @@ mkfifo "$guest/monitor.in" "$guest/monitor.out"
 qemu="" reader=""
 trap 'kill $qemu $reader 2>/dev/null || true' EXIT
 accel=$("$kit" accel)
-"$kit" boot "$accel" 300 "$guest/initramfs.gz" "" -m 512 \
+"$kit" boot "$accel" 600 "$guest/initramfs.gz" "" -m 512 \
     -serial "file:$serial" -chardev "pipe,id=monitor,path=$guest/monitor" -mon monitor \
     -trace "scsi_req_parsed,file=$trace" \
     -device virtio-scsi-pci,id=scsi0 "${QEMU_DRIVES[@]}" >"$guest/qemu.log" 2>&1 &
@@ -151,6 +178,79 @@ check "mounted: exits non-zero" [ "$(exit_code mounted)" != 0 ]
 check "mounted: no START STOP UNIT" [ "$(requests 5 27)" = 0 ]
 check "mounted: no WRITE BUFFER" [ "$(requests 5 59)" = 0 ]
 check "mounted: refused before the plan" lacks mounted "Sends:"
+
+# The served drives. Journals, transcripts and timings go to files for journals.py.
+out=$guest/out
+mkdir -p "$out"
+between() {  # kind name: the lines between QUILLET-<kind>-BEGIN name and its END
+    tr -d '\r' <"$serial" | sed -n "/^QUILLET-$1-BEGIN $2\$/,/^QUILLET-$1-END $2\$/p" | sed '1d;$d'
+}
+for name in sg-update sr-update refused polled peer stalled closing unlinked ended; do
+    between JOURNAL "$name" >"$out/$name.log"
+done
+for name in sg-transcript sr-transcript sg-simulated sr-simulated polled-times \
+    peer-times server-log; do
+    between FILE "$name" >"$out/$name"
+done
+served_node() { tr -d '\r' <"$serial" | sed -n "s/^QUILLET-SERVED $1 \([^ ]*\) .*/\1/p"; }
+served_block() { tr -d '\r' <"$serial" | sed -n "s/^QUILLET-SERVED $1 [^ ]* //p"; }
+journals() { "$here/journals.py" "$@" >"$out/check.txt" 2>&1 && cat "$out/check.txt" || { cat "$out/check.txt" >&2; false; }; }
+lines() { grep -c . "$out/$1" || true; }
+all_kernel() { ! grep -v ' kernel$' "$out/$1" | grep -q .; }
+
+check "served: list names the served CDRW-8432 with its revision" \
+    has served-list "$(served_node 0)  KORVIN   CDRW-8432        1.0q"
+check "served: list names the served MTX5160E with its revision" \
+    has served-list "$(served_node 1)  KORVIN   MTX5160E         1.0q"
+check "served: list exits 0" [ "$(exit_code served-list)" = 0 ]
+
+check "sg update as a user: exits 0" [ "$(exit_code sg-update)" = 0 ]
+check "sg update: installed" has sg-update "The firmware has installed successfully."
+check "sg update: the drive holds the file padded" grep -q "QUILLET-IMAGE sg-update same" "$serial"
+check "sg update: the journal against the transcript and --simulate" \
+    journals match "$out/sg-update.log" "$out/sg-transcript" "$out/sg-simulated"
+check "sr update: exits 0" [ "$(exit_code sr-update)" = 0 ]
+check "sr update: the drive holds its section padded" grep -q "QUILLET-IMAGE sr-update same" "$serial"
+check "sr update: the journal against the transcript and --simulate" \
+    journals match "$out/sr-update.log" "$out/sr-transcript" "$out/sr-simulated"
+
+check "user without the generic node: refused, naming it" \
+    has refused-sg "$(served_node 0), the SCSI generic node of /dev/$(served_block 0), cannot be opened for reading and writing"
+check "user without the generic node: exits 1" [ "$(exit_code refused-sg)" = 1 ]
+check "user without the polling switch: refused, naming it" \
+    has refused-polling "/sys/block/$(served_block 0)/events_poll_msecs cannot be written"
+check "user without the polling switch: exits 1" [ "$(exit_code refused-polling)" = 1 ]
+check "refusals: nothing of the program's reached the drive" all_kernel refused.log
+
+check "polling: exits 0" [ "$(exit_code polled-update)" = 0 ]
+check "polling: the kernel polls before and after the download, never during it" \
+    journals polling "$out/polled.log"
+check "polling: back at 2000 ms" grep -q "QUILLET-POLLING polled 2000" "$serial"
+check "polling: the drive holds the 4 MiB image" grep -q "QUILLET-IMAGE polled same" "$serial"
+check "peer: sg_write_buffer exits 0" [ "$(exit_code peer)" = 0 ]
+check "peer: the same blocks, quillet's no slower than 1.2 times the peer's" \
+    journals blocks "$out/polled.log" "$out/polled-times" "$out/peer.log" "$out/peer-times" 1.2
+
+# Each fault: where the drive stands, the exit status that says it, polling put back.
+check "stalled block: the kernel ended it (logical unit communication failure)" \
+    has stalled "logical unit communication failure"
+check "stalled block: the drive still runs its old firmware" has stalled "and still runs its old firmware"
+check "stalled block: exits 3" [ "$(exit_code stalled)" = 3 ]
+check "stalled block: polling put back" grep -q "QUILLET-POLLING stalled 2000" "$serial"
+check "stalled closing command: the kernel ended it" has closing "logical unit communication failure"
+check "stalled closing command: the drive may be saving, said" \
+    has closing "but the answer to the closing command, which makes it save them, never came"
+check "stalled closing command: no claim of the old firmware" lacks closing "old firmware"
+check "stalled closing command: exits 6" [ "$(exit_code closing)" = 6 ]
+check "stalled closing command: polling put back" grep -q "QUILLET-POLLING closing 2000" "$serial"
+check "unlinked LUN: the node went away" grep -q "QUILLET-GONE unlinked yes" "$serial"
+check "unlinked LUN: the drive is gone, said" has unlinked "is gone"
+check "unlinked LUN: exits 3" [ "$(exit_code unlinked)" = 3 ]
+check "ended server: exits 3" [ "$(exit_code ended)" = 3 ]
+check "ended server: polling put back" grep -q "QUILLET-POLLING ended 2000" "$serial"
+check "after the faults: list still works" [ "$(exit_code served-list-after)" = 0 ]
+check "after the faults: the drive of the ended server is back" \
+    has served-list-after "$(served_node 4)  KORVIN   CDRW-8432        1.0q"
 
 uptime=$(tr -d '\r' <"$serial" | sed -n 's/^QUILLET-UPTIME //p')
 echo "guest: drives ready ${uptime:-?} s after boot; whole QEMU test $((SECONDS - start)) s ($accel)"
