@@ -171,6 +171,7 @@ public:
     VolumeDevices& Volumes() override { return volumes_; }
     std::string Name(char) const override { return "/dev/sg3"; }
     std::string Problem() const override { return std::string(); }
+    bool DriveRefusedLast() const override { return false; }
     bool MayUpdate(std::string*) override { return true; }
 
 private:
