@@ -170,6 +170,14 @@ int main(int argc, char** argv) {
             return 1;
         for (size_t i = 0; i < served.size(); ++i) {
             Served& s = served[i];
+            // A device that went away (its backstore removed) is served no more, rather than
+            // polled in a loop.
+            if (!first && (waits[i].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+                std::printf("quillet-tcmu: %s: its device went away\n", s.section.c_str());
+                std::fflush(stdout);
+                waits[i].fd = -1;
+                continue;
+            }
             if (!first && (waits[i].revents & POLLIN) == 0)
                 continue;
             uint32_t count = 0;
