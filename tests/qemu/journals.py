@@ -12,7 +12,7 @@ journals say about one update, and checks them against each other.
       closing one, and never between them.
   journals.py blocks JOURNAL TIMES PEER_JOURNAL PEER_TIMES LIMIT
       Both downloads sent the same blocks; the time from the first block to the last one of the
-      first is at most LIMIT times the second's.
+      first is at most LIMIT times the second's (LIMIT "none": the times are only shown).
 Each prints what it compared; the exit status says whether it held.
 """
 import sys
@@ -135,6 +135,9 @@ def blocks(journal_path, times_path, peer_path, peer_times_path, limit):
     print("|---|---|---|---|")
     for who, span in (("quillet", ours_s), ("sg_write_buffer", theirs_s)):
         print(f"| {who} | {len(ours)} | {span * 1000:.1f} ms | {span * 1000 / (len(ours) - 1):.2f} ms |")
+    if limit == "none":
+        print(f"quillet / peer: {ratio:.2f}")
+        return True
     print(f"quillet / peer: {ratio:.2f} (at most {limit})")
     return ratio <= float(limit)
 

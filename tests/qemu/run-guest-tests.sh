@@ -228,8 +228,17 @@ check "polling: the kernel polls before and after the download, never during it"
 check "polling: back at 2000 ms" grep -q "QUILLET-POLLING polled 2000" "$serial"
 check "polling: the drive holds the 4 MiB image" grep -q "QUILLET-IMAGE polled same" "$serial"
 check "peer: sg_write_buffer exits 0" [ "$(exit_code peer)" = 0 ]
-check "peer: the same blocks, quillet's no slower than 1.2 times the peer's" \
-    journals blocks "$out/polled.log" "$out/polled-times" "$out/peer.log" "$out/peer-times" 1.2
+# The time a block takes is held to the peer's only where the guest runs at the machine's speed:
+# under emulation every instruction of the guest's costs tens of the host's, and quillet's own
+# work between blocks (it reads each block from the file as it goes; the peer reads the whole
+# image first) weighs as it never does beside a drive, so there the times are only shown.
+if [ "$accel" = kvm ]; then
+    check "peer: the same blocks, quillet's no slower than 1.2 times the peer's" \
+        journals blocks "$out/polled.log" "$out/polled-times" "$out/peer.log" "$out/peer-times" 1.2
+else
+    check "peer: the same blocks (times under emulation only shown)" \
+        journals blocks "$out/polled.log" "$out/polled-times" "$out/peer.log" "$out/peer-times" none
+fi
 
 # Each fault: where the drive stands, the exit status that says it, polling put back.
 check "stalled block: the kernel ended it (logical unit communication failure)" \
