@@ -136,7 +136,7 @@ TEST(DemoProgram, MainDialogCaptionSaysItIsTheDemo) {
         ASSERT_EQ(mains.size(), 2u);
         ASSERT_EQ(cautions.size(), 2u);
         EXPECT_FALSE(mains[0].empty());
-        EXPECT_EQ(mains[1], mains[0] + " (demo)");
+        EXPECT_EQ(mains[1], "(demo) " + mains[0]);
         EXPECT_EQ(cautions[1], cautions[0]);
         EXPECT_THAT(rig.ui.Errors(), IsEmpty());
     }

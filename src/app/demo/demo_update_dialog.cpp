@@ -8,7 +8,7 @@ namespace quillet {
 
 bool DemoUpdateDialog::OnInitDialog() {
     const std::string caption = Ui().ReceiveText(Handle(), kWmGetTextLength, kWmGetText, 0);
-    Ui().SendText(Handle(), kWmSetText, 0, caption + kDemoCaptionSuffix);
+    Ui().SendText(Handle(), kWmSetText, 0, kDemoCaptionPrefix + caption);
     return FirmwareUpdateDialog::OnInitDialog();
 }
 

@@ -8,8 +8,9 @@
 
 namespace quillet {
 
-// Appended to the main dialog's caption (the same in every language).
-inline constexpr char kDemoCaptionSuffix[] = " (demo)";
+// Put before the main dialog's caption (the same in every language): the caption is longer than
+// its title bar, so only its start is sure to be seen.
+inline constexpr char kDemoCaptionPrefix[] = "(demo) ";
 
 class DemoUpdateDialog : public FirmwareUpdateDialog {
 public:
