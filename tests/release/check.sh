@@ -106,8 +106,8 @@ for f in README.TXT demo/README.TXT; do
         fail "$f has a line without CR LF or an unreplaced version"
     fi
 done
-step "the zip holds the tested Quillet.exe ($(sha256sum <"$tested" | cut -c1-16)...) and" \
-    "QuilletDemo.exe ($(sha256sum <"$tested_demo" | cut -c1-16)...), no DLL"
+step "the zip holds the tested Quillet.exe ($(sha256sum <"$tested" | cut -c1-16)...) and\
+ QuilletDemo.exe ($(sha256sum <"$tested_demo" | cut -c1-16)...), no DLL"
 
 # The demo's updates run from here, in CTest, under Wine or in the QEMU guest.
 cmake -S "$here" -B "$check/demo-test" -DQUILLET_DEMO_FOLDER="$check/zip/demo" \
