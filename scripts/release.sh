@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes a release of the checked-out tree into OUT (default dist/):
-#   Quillet-<version>-win32.zip   Quillet.exe, README.TXT, and demo\ with its own copy of the
-#                                 program, the simulated WNASPI32.DLL and the sample files
+#   Quillet-<version>-win32.zip   Quillet.exe, README.TXT, and demo\ with the demo program
+#                                 QuilletDemo.exe, its simulated drives (WNASPI32.CFG), the
+#                                 sample files and its README.TXT; no DLL anywhere
 #   quillet_<version>_<arch>.deb  quillet, its manual page and bash completion, README, copyright
 #   SHA256SUMS                    over both
 # The version is the one the program's version record gives (quillet --version reads it).
@@ -52,10 +53,10 @@ git archive "$snapshot" | tar -x -C "$src"
 jobs=$(nproc 2>/dev/null || echo 2)
 
 # The Windows product, configured as the tests configure theirs: the same bytes.
-echo "release: building Quillet.exe and the simulated WNASPI32.DLL"
+echo "release: building Quillet.exe and QuilletDemo.exe"
 cmake -S "$src" -B "$work/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" >/dev/null
-cmake --build "$work/win32" -j "$jobs" --target Quillet wnaspi32 >/dev/null
+cmake --build "$work/win32" -j "$jobs" --target Quillet QuilletDemo >/dev/null
 
 # The Linux program with Debian's hardening flags; the source and build folders are mapped to
 # fixed names in everything the compiler writes.
@@ -87,19 +88,20 @@ crlf() {  # from to [version]
     sed -e "s/@VERSION@/${3:-}/g" -e 's/\r*$/\r/' "$1" >"$2"
 }
 
-# --- The Windows zip. The simulated library lives only in demo\: beside the real program it would
-# hide the system's ASPI layer.
+# --- The Windows zip. The demo is a program of its own whose drives are simulated in process: no
+# simulated WNASPI32.DLL ships, which beside the real program would hide the system's ASPI layer,
+# and no copy of the real program, which on the NT family would reach the user's real drives.
 echo "release: $zip_name"
 tree=$work/zip
 mkdir -p "$tree/demo"
 cp "$work/win32/bin/Quillet.exe" "$tree/Quillet.exe"
 crlf "$src/packaging/windows/README.TXT" "$tree/README.TXT" "$version"
-cp "$work/win32/bin/Quillet.exe" "$work/win32/bin/WNASPI32.DLL" "$tree/demo/"
+cp "$work/win32/bin/QuilletDemo.exe" "$tree/demo/"
 bash "$src/scripts/demo/make-folder.sh" "$tree/demo" >/dev/null
 crlf "$tree/demo/WNASPI32.CFG" "$tree/demo/WNASPI32.CFG.crlf"
 mv "$tree/demo/WNASPI32.CFG.crlf" "$tree/demo/WNASPI32.CFG"
 crlf "$src/packaging/windows/DEMO.TXT" "$tree/demo/README.TXT" "$version"
-chmod 0755 "$tree/Quillet.exe" "$tree/demo/Quillet.exe"
+chmod 0755 "$tree/Quillet.exe" "$tree/demo/QuilletDemo.exe"
 settle "$tree"
 rm -f "$out/$zip_name"
 # -X: no owners or Unix times; the names in sorted order; DOS times are local, so TZ is UTC.

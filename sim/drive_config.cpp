@@ -1,6 +1,7 @@
 #include "sim/drive_config.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -102,6 +103,16 @@ DriveConfig ReadDriveConfig(const DriveConfigFile& config, int n) {
     drive.adapter = static_cast<int>(config.Number(section, "Adapter", 0));
     drive.target = static_cast<int>(config.Number(section, "Target", 0));
     drive.lun = static_cast<int>(config.Number(section, "Lun", 0));
+    const std::string letter = config.Text(section, "Letter", "");
+    // "F" or "F:", either case.
+    if (letter.size() == 1 || (letter.size() == 2 && letter[1] == ':')) {
+        const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter[0])));
+        if (upper >= 'A' && upper <= 'Z')
+            drive.letter = upper;
+    }
+    const std::string refused = config.Text(section, "RefuseMediaChange", "");
+    drive.refusesSwitchOff = refused == "off" || refused == "both";
+    drive.refusesSwitchOn = refused == "on" || refused == "both";
     return drive;
 }
 

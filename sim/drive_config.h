@@ -35,6 +35,11 @@ struct DriveConfig {
     std::vector<Fault> faults;
     std::string journalName;  // beside the configuration file
     std::string imageName;
+    // The drive letter its volume is served on ('A'..'Z'), 0 for none.
+    char letter = 0;
+    // Media change notification switches the volume refuses: to off (1), back on (0).
+    bool refusesSwitchOff = false;
+    bool refusesSwitchOn = false;
 };
 
 constexpr int kMaxConfiguredDrives = 256;

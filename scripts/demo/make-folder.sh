@@ -6,8 +6,9 @@
 #                  its product code encoded as a PRODUCT_ID
 #   MTX5160.BIN    an image with two tagged sections (MTX5160E first, then MTX5160S)
 #   CDRW8432.BIN   a plain image, sent whole
-#   WNASPI32.CFG   the simulated ASPI layer's drives: MTX5160E at 0:1, CDRW-8432 at 0:2 and one
-#                  drive of another vendor at 0:4 (WNASPI32.DLL itself comes from the build)
+#   WNASPI32.CFG   the simulated drives: MTX5160E at 0:1 and on F:, CDRW-8432 at 0:2 and on E:,
+#                  and one drive of another vendor at 0:4 and on D: (for QuilletDemo.exe, and for
+#                  the simulated WNASPI32.DLL of the tests, which comes from the build)
 # Every value the program and the simulated drives must agree on is set once, below.
 #
 # usage: make-folder.sh FOLDER
@@ -141,7 +142,8 @@ PRODUCT_ID=$cdrw_id
 INI
 
 cat >"$folder/WNASPI32.CFG" <<CFG
-; The demo's simulated SCSI bus: two of the maker's drives and one of another vendor.
+; The demo's simulated drives: two of the maker's and one of another vendor, each on the SCSI
+; bus (the Windows 9x family's ASPI path) and on a drive letter (the NT family's pass-through).
 [ASPI]
 Adapters=1
 Drives=3
@@ -151,6 +153,7 @@ ScsiId=7
 
 [Drive0]
 Target=1
+Letter=F
 Product=MTX5160E
 Revision=1.0q
 Tag=MTX5160E
@@ -159,6 +162,7 @@ ProductCode=$mtx_code
 ; offered firmware 1.0r is older than its 1.1a: the update asks first
 [Drive1]
 Target=2
+Letter=E
 Product=CDRW-8432
 Revision=1.1a
 ProductCode=$cdrw_code
@@ -166,6 +170,7 @@ ProductCode=$cdrw_code
 ; not the maker's: never listed
 [Drive2]
 Target=4
+Letter=D
 Vendor=OTHERCO
 Product=DVD-ROM 16X
 Revision=2.00

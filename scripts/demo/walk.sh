@@ -1,23 +1,26 @@
 #!/usr/bin/env bash
 # The demo's scripted walk, run by scripts/demo.sh under a display (Xvfb) with the Wine settings
-# in the environment: Quillet.exe in FOLDER, driven by UIDRIVER through a whole update of the
-# MTX5160E (caution "continue", the drive chosen, "Update", OK, the completion notice, "Close").
+# and the Windows version in the environment: QuilletDemo.exe in FOLDER, driven by UIDRIVER
+# through a whole update of the MTX5160E (caution "continue", the drive chosen, "Update", OK, the
+# completion notice, "Close") on the path the Windows version gives, which SYSTEM names.
 # Pictures of each step and the drive journals go to ARTEFACTS; what the drive received is
 # printed at the end.
 #
-# usage: walk.sh UIDRIVER FOLDER ARTEFACTS
+# usage: walk.sh UIDRIVER FOLDER ARTEFACTS SYSTEM
 set -euo pipefail
 
 # shellcheck source=../wine-env.sh
 source "$(dirname "$0")/../wine-env.sh"
-if [ $# -ne 3 ]; then
-    echo "usage: $0 UIDRIVER FOLDER ARTEFACTS" >&2
+if [ $# -ne 4 ]; then
+    echo "usage: $0 UIDRIVER FOLDER ARTEFACTS SYSTEM" >&2
     exit 2
 fi
 uidriver=$1
 folder=$2
 artefacts=$3
-main="KORVIN CD-R/RW Drive Firmware Update Utility for SCSI/E-IDE Model"
+system=$4
+main="(demo) KORVIN CD-R/RW Drive Firmware Update Utility for SCSI/E-IDE Model"
+mkdir -p "$artefacts"
 
 # Runs the driver; its output lines land in OUT.
 drive() {
@@ -44,8 +47,10 @@ finish() {
 }
 trap finish EXIT
 
-echo "demo: starting Quillet in $folder"
-drive start "$(winpath "$folder/Quillet.exe")" "$(winpath "$folder")" \
+# Each start of the demo program starts its drives afresh; so do their journals here.
+rm -f "$folder"/Drive*.LOG "$folder"/Drive*.IMG
+echo "demo: starting QuilletDemo in $folder as on $system"
+drive start "$(winpath "$folder/QuilletDemo.exe")" "$(winpath "$folder")" \
     window QUILLET 60 shot "$(picture 1-caution)" click 2 \
     window "$main" 30 input 60 select 1006 0 entries 1006 text 1004 text 1007 \
     shot "$(picture 2-main-dialog)" click 1008 \
@@ -62,11 +67,11 @@ drive window "$main" 10 snap "$(picture 4-main-dialog-during-update)"
 drive dialog 1 90 shot "$(picture 5-completion)" click 1 \
     window "$main" 10 input 60 position 1001 shot "$(picture 6-main-dialog-after-update)" click 2 \
     wait-exit 15
-echo "demo: completion notice shown; progress bar back at ${OUT[0]}; Quillet ended"
+echo "demo: completion notice shown; progress bar back at ${OUT[0]}; QuilletDemo ended"
 
 cp "$folder"/Drive*.LOG "$artefacts/"
 [ -e "$folder/Drive0.IMG" ] && cp "$folder/Drive0.IMG" "$artefacts/"
-echo "demo: the MTX5160E (HA#0 ID#1) received these WRITE BUFFER commands (Drive0.LOG):"
+echo "demo: the MTX5160E received these WRITE BUFFER commands (Drive0.LOG):"
 grep -E '^[0-9]+ 3B ' "$folder/Drive0.LOG" | sed 's/^/        /' || echo "        none"
 if [ -e "$folder/Drive0.IMG" ]; then
     # Its section of MTX5160.BIN: the first one, whose tag is the drive's.

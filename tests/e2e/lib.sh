@@ -1,29 +1,31 @@
 # shellcheck shell=bash
-# Shared set-up of the end-to-end tests. A test script is called with the paths of Quillet.exe and
-# uidriver.exe and starts with
+# Shared set-up of the end-to-end tests. A test script is called with the paths of the program
+# (Quillet.exe, or QuilletDemo.exe for the demo's tests) and uidriver.exe and starts with
 #
 #     source "$(dirname "$0")/lib.sh" "$@"
 #
 # Afterwards it runs under a display (a virtual one when DISPLAY is unset) with its own Wine prefix
 # (a copy of $QUILLET_WINEPREFIX_TEMPLATE, else a new one) whose programs run in a Wine desktop of
 # 1024 x 768 pixels, where windows have their caption and frame, and has:
-#   PROGRAM_DIR   a fresh folder holding Quillet.exe; the program's current directory, where
-#                 configuration files, images and a DLL go beside it
+#   PROGRAM_DIR   a fresh folder holding the program under its own name; the program's current
+#                 directory, where configuration files, images and a DLL go beside it
+#   PROGRAM_NAME  the program's file name (Quillet.exe, QuilletDemo.exe)
 #   ARTEFACTS     $QUILLET_ARTEFACTS/<test name>/ (pictures, logs), emptied first
 #   E2E_TMP       a scratch folder, removed at the end with the prefix
 #   UIDRIVER      the driver program (Unix path)
-#   BUILD_BIN     the folder Quillet.exe was built into, which also holds dialogshow.exe
+#   BUILD_BIN     the folder the program was built into, which also holds dialogshow.exe
+#   EXPECTJOURNAL the journal table's printer (tests/e2e/expect_journal.cpp) beside uidriver.exe
 #   quillet, folder, dialogshow
-#                 the Windows paths of Quillet.exe and PROGRAM_DIR, and of dialogshow.exe
+#                 the Windows paths of the program and PROGRAM_DIR, and of dialogshow.exe
 # and the functions below. Everything the test started under Wine is ended on exit.
-# With QUILLET_E2E_FROM_FOLDER=1 the test runs in a copy of the whole folder of Quillet.exe, such
-# as the unpacked demo folder of a release: its own catalogue, images and simulated library stand
+# With QUILLET_E2E_FROM_FOLDER=1 the test runs in a copy of the whole folder of the program, such
+# as the unpacked demo folder of a release: its own catalogue, images and simulated drives stand
 # in for the ones the functions below would write.
 # Exit code 77 (a skipped test for CTest) means this machine cannot run Wine at all.
 set -euo pipefail
 
 if [ $# -lt 2 ]; then
-    echo "usage: $0 Quillet.exe uidriver.exe" >&2
+    echo "usage: $0 PROGRAM.exe uidriver.exe" >&2
     exit 2
 fi
 
@@ -44,6 +46,9 @@ fi
 E2E_TEST=$(basename "$0" .sh)
 E2E_START=${EPOCHREALTIME//[!0-9]/}
 UIDRIVER=$(realpath "$2")
+# shellcheck disable=SC2034  # read by the test scripts
+EXPECTJOURNAL=$(dirname "$UIDRIVER")/expectjournal.exe
+PROGRAM_NAME=$(basename "$1")
 # shellcheck disable=SC2034  # read by the test scripts
 BUILD_BIN=$(dirname "$(realpath "$1")")
 E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/quillet-e2e-$E2E_TEST.XXXXXX")
@@ -111,11 +116,11 @@ use_japanese_fonts() {
     wine_japanese_fonts "$E2E_TMP" || fail "cannot import the Japanese font replacements"
 }
 
-# Makes Quillet.exe see Windows VERSION: "win98" gives platform identifier 1 (the Windows 9x
+# Makes the program see Windows VERSION: "win98" gives platform identifier 1 (the Windows 9x
 # family, so the program takes the ASPI path), "default" the prefix's own version (the NT family).
-# Only Quillet.exe is affected, not the driver.
+# Only the program is affected, not the driver.
 quillet_windows_version() {  # win98 | default
-    local key='HKCU\Software\Wine\AppDefaults\Quillet.exe'
+    local key="HKCU\\Software\\Wine\\AppDefaults\\$PROGRAM_NAME"
     if [ "$1" = default ]; then
         "$QUILLET_WINE" reg delete "$key" /v Version /f </dev/null >/dev/null 2>&1 || true
     else
@@ -124,7 +129,7 @@ quillet_windows_version() {  # win98 | default
     fi
 }
 
-# Writes the demo's sample files beside Quillet.exe (scripts/demo/make-folder.sh): tarvex.ini,
+# Writes the demo's sample files beside the program (scripts/demo/make-folder.sh): tarvex.ini,
 # the images MTX5160.BIN and CDRW8432.BIN, and WNASPI32.CFG for the simulated bus.
 put_demo_folder() {
     if [ "${QUILLET_E2E_FROM_FOLDER:-}" = 1 ]; then
@@ -140,9 +145,6 @@ put_demo_folder() {
 # writes its journals (Drive<n>.LOG) and received images (Drive<n>.IMG) there.
 use_simulated_aspi() {
     local dll=${QUILLET_WNASPI32:-$BUILD_BIN/WNASPI32.DLL}
-    if [ "${QUILLET_E2E_FROM_FOLDER:-}" = 1 ]; then
-        dll=$BUILD_BIN/WNASPI32.DLL
-    fi
     [ -f "$dll" ] || fail "no simulated WNASPI32.DLL at $dll"
     cp "$dll" "$PROGRAM_DIR/WNASPI32.DLL"
     export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;wnaspi32=n"
@@ -184,14 +186,159 @@ keep_picture() {  # bmp name
     convert "$1" "$ARTEFACTS/$2.png" || fail "cannot convert $1 into PNG"
 }
 
+# --- The demo program (QuilletDemo.exe) over the drives of the sample folder's WNASPI32.CFG.
+
+# Its main dialog's caption.
+# shellcheck disable=SC2034  # read by the test scripts
+DEMO_MAIN="(demo) KORVIN CD-R/RW Drive Firmware Update Utility for SCSI/E-IDE Model"
+
+# The sample folder's values that the drives' journals depend on, read from its files: the product
+# codes its catalogue encodes (MTX_CODE, CDRW_CODE), the length of the tagged image's first
+# section, the MTX5160E's (MTX_LENGTH), and of the plain image (CDRW_LENGTH).
+# shellcheck disable=SC2034  # read by the test scripts
+read_demo_values() {
+    local writer ids
+    writer=$(dirname "${BASH_SOURCE[0]}")/../../scripts/demo/make-folder.sh
+    mapfile -t ids < <(sed -n 's/^PRODUCT_ID=\([^\r]*\)\r*$/\1/p' "$PROGRAM_DIR/tarvex.ini")
+    [ "${#ids[@]}" = 2 ] || fail "the sample catalogue has ${#ids[@]} PRODUCT_ID values, not 2"
+    MTX_CODE=$(bash "$writer" --decode "${ids[0]}")
+    CDRW_CODE=$(bash "$writer" --decode "${ids[1]}")
+    MTX_LENGTH=$(od -An -tu1 -N4 "$PROGRAM_DIR/MTX5160.BIN" |
+        awk '{ print (($1 * 256 + $2) * 256 + $3) * 256 + $4 }')
+    CDRW_LENGTH=$(stat -c %s "$PROGRAM_DIR/CDRW8432.BIN")
+}
+
+# Adds LINE to section Drive<N> of WNASPI32.CFG, whatever its line ends (a release's are CR LF).
+configure_drive() {  # n line
+    sed -i "s/^\[Drive$1\]\r\?$/&\n$2/" "$PROGRAM_DIR/WNASPI32.CFG"
+}
+
+# A fresh start: the drives' journal files and images of an earlier run are removed.
+forget_drives() {
+    rm -f "$PROGRAM_DIR"/Drive*.LOG "$PROGRAM_DIR"/Drive*.IMG
+}
+
+# Fails unless drive N's journal file (Drive<N>.LOG) holds exactly the lines expectjournal prints
+# for ARGS: the unit tests' table of whole flows, command for command.
+expect_journal() {  # what n args...
+    local what=$1 drive=$2 expected=$E2E_TMP/expected.log
+    shift 2
+    "$QUILLET_WINE" "$EXPECTJOURNAL" "$@" </dev/null >"$expected" 2>"$E2E_TMP/expected.err" ||
+        fail "$what: expectjournal $* failed: $(cat "$E2E_TMP/expected.err")"
+    sed -i 's/\r$//' "$expected"
+    [ -s "$expected" ] || fail "$what: expectjournal $* printed nothing"
+    if ! cmp -s "$expected" "$PROGRAM_DIR/Drive$drive.LOG"; then
+        diff "$expected" "$PROGRAM_DIR/Drive$drive.LOG" | head -20 >&2 || true
+        fail "$what: Drive$drive.LOG differs from the whole-flow table's journal ($*)"
+    fi
+}
+
+# Fails unless drive N kept (Drive<N>.IMG) the first LENGTH bytes of FILE, padded with zeros to
+# whole 2048-byte units.
+expect_image() {  # what n file length
+    local expected=$E2E_TMP/expected.img
+    head -c "$4" "$PROGRAM_DIR/$3" >"$expected"
+    truncate -s $((($4 + 2047) / 2048 * 2048)) "$expected"
+    cmp -s "$expected" "$PROGRAM_DIR/Drive$2.IMG" ||
+        fail "$1: Drive$2.IMG is not the first $4 bytes of $3, padded"
+}
+
+# Follows the main dialog's progress bar through the programming wait, which begins once the
+# blocks are sent and the bar has moved: it must step forward, through at least three positions
+# and never back. Keeps a picture of the main dialog meanwhile as NAME.
+watch_programming_wait() {  # what name
+    local tries probe positions=()
+    for ((tries = 0; ; ++tries)); do
+        driver window "$DEMO_MAIN" 10 position 1001 || fail "$1: the bar cannot be read"
+        ((DRIVER_OUT[0] > 0)) && break
+        ((tries < 60)) || fail "$1: the bar did not move within 30 s"
+        sleep 0.5
+    done
+    for probe in 1 2 3 4 5 6; do
+        driver window "$DEMO_MAIN" 10 position 1001 || fail "$1: the bar cannot be read"
+        positions+=("${DRIVER_OUT[0]}")
+        sleep 1.5
+    done
+    driver window "$DEMO_MAIN" 10 snap "$(winpath "$E2E_TMP/$2.bmp")" || fail "$1: no picture"
+    keep_picture "$E2E_TMP/$2.bmp" "$2"
+    for ((probe = 1; probe < ${#positions[@]}; ++probe)); do
+        ((positions[probe] >= positions[probe - 1])) || fail "$1: the bar went back: ${positions[*]}"
+    done
+    (($(printf '%s\n' "${positions[@]}" | sort -u | wc -l) >= 3)) ||
+        fail "$1: the bar did not step through the wait: ${positions[*]}"
+    e2e_log "$1: bar during the programming wait: ${positions[*]}"
+}
+
+# Answers the message box captioned CAPTION that shows TEXT with OK (a box that is still closing
+# may be found first), keeping its picture as NAME.
+answer_message() {  # what caption text name
+    local tries
+    for ((tries = 0; ; ++tries)); do
+        driver window "$2" 60 controls shot "$(winpath "$E2E_TMP/$4.bmp")" ||
+            fail "$1: no message box captioned \"$2\""
+        printf '%s\n' "${DRIVER_OUT[@]}" | grep -qF $'\t'"$3" && break
+        ((tries < 20)) || fail "$1: no box saying \"$3\": ${DRIVER_OUT[*]}"
+        sleep 0.5
+    done
+    keep_picture "$E2E_TMP/$4.bmp" "$4"
+    driver window "$2" 10 click 1 || fail "$1: the box saying \"$3\" could not be answered"
+}
+
+# One whole update by the demo program: caution "continue"; entry INDEX of the drive list and
+# entry SOURCE of the firmware list chosen; "Update"; "Continue" in the old-version question when
+# ASKS is 1; OK in the start confirmation; the bar stepping through the programming wait; the
+# completion notice; the bar back at 0; "Close". Pictures of each step go to ARTEFACTS, named
+# NAME_<step>. The version and firmware shown are left in DEMO_SHOWN ("version|firmware").
+demo_update() {  # name index source asks
+    local name=$1 asks=$4 next=4
+    local steps=(start "$quillet" "$folder" window QUILLET 60 caption click 2
+        window "$DEMO_MAIN" 30 input 60 caption select 1006 "$2" select 1007 "$3"
+        text 1004 text 1007 shot "$(winpath "$E2E_TMP/main.bmp")" click 1008)
+    if [ "$asks" = 1 ]; then
+        steps+=(dialog 1011 30 text 1011 shot "$(winpath "$E2E_TMP/old.bmp")" click 1)
+    fi
+    # shellcheck disable=SC2054  # a list of control ids, one step's argument
+    steps+=(dialog 1009,1010 30 text 1009 shot "$(winpath "$E2E_TMP/confirm.bmp")" click 1)
+    driver "${steps[@]}" || fail "$name: the update could not be started"
+    keep_picture "$E2E_TMP/main.bmp" "${name}_1_main"
+    expect_equal "$name: the caution's caption" "QUILLET" "${DRIVER_OUT[0]}"
+    expect_equal "$name: the main dialog's caption" "$DEMO_MAIN" "${DRIVER_OUT[1]}"
+    # shellcheck disable=SC2034  # read by the test scripts
+    DEMO_SHOWN="${DRIVER_OUT[2]}|${DRIVER_OUT[3]}"
+    if [ "$asks" = 1 ]; then
+        keep_picture "$E2E_TMP/old.bmp" "${name}_2_old_version"
+        expect_equal "$name: old-version question" \
+            'The version is old.\n\nDo you still want to continue?' "${DRIVER_OUT[4]}"
+        next=5
+    fi
+    keep_picture "$E2E_TMP/confirm.bmp" "${name}_3_start_confirmation"
+    expect_equal "$name: start confirmation" \
+        'Press [OK] to start installation.\n\nDo not turn off computer while the LEDs blinking.' \
+        "${DRIVER_OUT[$next]}"
+    e2e_log "$name: update confirmed"
+
+    watch_programming_wait "$name" "${name}_4_during_update"
+
+    driver dialog 1 90 caption shot "$(winpath "$E2E_TMP/completion.bmp")" ||
+        fail "$name: no completion notice"
+    keep_picture "$E2E_TMP/completion.bmp" "${name}_5_completion"
+    expect_equal "$name: caption of the completion notice" "" "${DRIVER_OUT[0]}"
+    driver dialog 1 10 click 1 window "$DEMO_MAIN" 10 input 60 position 1001 \
+        shot "$(winpath "$E2E_TMP/after.bmp")" click 2 wait-exit 15 ||
+        fail "$name: the main dialog after the notice could not be read or closed"
+    keep_picture "$E2E_TMP/after.bmp" "${name}_6_after_update"
+    expect_equal "$name: progress bar after the update" "0" "${DRIVER_OUT[0]}"
+    expect_equal "$name: exit code" "0" "${DRIVER_OUT[-1]}"
+}
+
 rm -rf "$ARTEFACTS"
 mkdir -p "$ARTEFACTS" "$PROGRAM_DIR"
 if [ "${QUILLET_E2E_FROM_FOLDER:-}" = 1 ]; then
     cp "$BUILD_BIN"/* "$PROGRAM_DIR/" || fail "cannot copy the folder $BUILD_BIN"
 fi
-cp "$1" "$PROGRAM_DIR/Quillet.exe"
+cp "$1" "$PROGRAM_DIR/$PROGRAM_NAME"
 # The Windows paths the tests start programs with.
-quillet=$(winpath "$PROGRAM_DIR/Quillet.exe")
+quillet=$(winpath "$PROGRAM_DIR/$PROGRAM_NAME")
 folder=$(winpath "$PROGRAM_DIR")
 dialogshow=$(winpath "$BUILD_BIN/dialogshow.exe")
 

@@ -3,11 +3,13 @@
 #   - lintian finds no error and no warning in the Debian package;
 #   - the package unpacks, its quillet answers --version and --help, its manual page renders and
 #     its completion is valid bash;
-#   - the zip's Quillet.exe is the tested one (BUILD/win32), no WNASPI32.DLL sits beside it, and
-#     its demo folder holds the program, the simulated library and the samples;
+#   - the zip's Quillet.exe and its demo folder's QuilletDemo.exe are the tested ones (BUILD/win32),
+#     the zip holds no DLL, the demo folder holds the demo program, its simulated drives, the
+#     samples and its README and nothing else, and the demo program imports no device access;
 #   - a second release of the same tree in another folder has the same SHA256SUMS.
 # Prints what the archives hold and how long each step took. Leaves BUILD/release-check configured:
-# its CTest test runs the whole ASPI update in the unpacked demo folder (tests/release/CMakeLists.txt).
+# its CTest test runs the demo's whole updates on the NT family's path in the unpacked demo folder
+# (tests/release/CMakeLists.txt).
 #
 #   check.sh BUILD DIST
 set -euo pipefail
@@ -20,6 +22,7 @@ root=$(cd "$here/../.." && pwd)
 build=$(realpath "$1")
 dist=$(realpath "$2")
 tested=$build/win32/bin/Quillet.exe
+tested_demo=$build/win32/bin/QuilletDemo.exe
 check=$build/release-check
 export LC_ALL=C.UTF-8
 
@@ -76,27 +79,37 @@ sim=(--catalog "$check/korvin" --simulate "$check/korvin/WNASPI32.CFG")
     fail "the dry run on the simulated drive failed: $(cat "$check/dry-run.out")"
 step "the package unpacks; $version; manual page of $(wc -l <<<"$rendered") lines"
 
-# 3. The zip: the tested program, and the simulated library only in the demo folder.
+# 3. The zip: the tested programs, no library, and in the demo folder only the demo.
 unzip -q "$zip" -d "$check/zip"
 echo "release check: $(basename "$zip"):"
 zipinfo -l "$zip" | awk '/^-/ { printf "    %8d  %s\n", $4, $NF }'
 [ "$(sha256sum <"$check/zip/Quillet.exe")" = "$(sha256sum <"$tested")" ] ||
     fail "the zip's Quillet.exe is not the tested $tested"
-[ "$(sha256sum <"$check/zip/demo/Quillet.exe")" = "$(sha256sum <"$tested")" ] ||
-    fail "the demo's Quillet.exe is not the tested $tested"
-top_dll=$(find "$check/zip" -maxdepth 1 -iname 'wnaspi32.dll')
-[ -z "$top_dll" ] || fail "a WNASPI32.DLL sits beside the real program: $top_dll"
-for f in WNASPI32.DLL WNASPI32.CFG tarvex.ini MTX5160.BIN CDRW8432.BIN README.TXT; do
-    [ -s "$check/zip/demo/$f" ] || fail "the demo folder lacks $f"
+[ "$(sha256sum <"$check/zip/demo/QuilletDemo.exe")" = "$(sha256sum <"$tested_demo")" ] ||
+    fail "the demo's QuilletDemo.exe is not the tested $tested_demo"
+dlls=$(find "$check/zip" -iname '*.dll')
+[ -z "$dlls" ] || fail "the zip holds a DLL: $dlls"
+demo_files=$(cd "$check/zip/demo" && find . -type f -printf '%P\n' | sort | tr '\n' ' ')
+expect_demo="CDRW8432.BIN MTX5160.BIN QuilletDemo.exe README.TXT WNASPI32.CFG tarvex.ini "
+[ "$demo_files" = "$expect_demo" ] ||
+    fail "the demo folder holds \"$demo_files\", not \"$expect_demo\""
+for f in $expect_demo; do
+    [ -s "$check/zip/demo/$f" ] || fail "the demo folder's $f is empty"
 done
+/usr/bin/python3 "$root/tests/imports/check_imports.py" \
+    --allowed "$root/tests/imports/allowed_imports.txt" \
+    --forbidden "$root/tests/imports/demo_forbidden.txt" \
+    "$check/zip/demo/QuilletDemo.exe" >"$check.demo-imports" 2>&1 ||
+    fail "the demo's program has a way to a real drive: $(grep 'NOT ALLOWED' "$check.demo-imports")"
 for f in README.TXT demo/README.TXT; do
     if grep -q $'[^\r]$' "$check/zip/$f" || grep -q '@VERSION@' "$check/zip/$f"; then
         fail "$f has a line without CR LF or an unreplaced version"
     fi
 done
-step "the zip holds the tested Quillet.exe ($(sha256sum <"$tested" | cut -c1-16)...)"
+step "the zip holds the tested Quillet.exe ($(sha256sum <"$tested" | cut -c1-16)...) and\
+ QuilletDemo.exe ($(sha256sum <"$tested_demo" | cut -c1-16)...), no DLL"
 
-# The demo's update runs from here, in CTest, under Wine or in the QEMU guest.
+# The demo's updates run from here, in CTest, under Wine or in the QEMU guest.
 cmake -S "$here" -B "$check/demo-test" -DQUILLET_DEMO_FOLDER="$check/zip/demo" \
     -DQUILLET_UIDRIVER="$build/win32/bin/uidriver.exe" >/dev/null
 

@@ -16,6 +16,7 @@
 #include "platform/recorded_message_box.h"
 #include "sim/simulated_drive.h"
 #include "support/aspi_rig.h"
+#include "support/expected_journal.h"
 #include "support/memory_firmware_files.h"
 #include "support/pass_through_rig.h"
 #include "support/recorded_progress.h"
@@ -50,28 +51,6 @@ inline std::vector<std::string> WriteBuffers(const sim::SimulatedDrive& drive) {
             lines.push_back(line);
     }
     return lines;
-}
-
-inline std::string WriteBufferLine(uint32_t offset, uint32_t length, const char* closingDirection,
-                                   const char* result = "GOOD") {
-    char line[96];
-    std::snprintf(line, sizeof line, "3B 05 00 %02X %02X %02X %02X %02X %02X 00 %s %lu %s",
-                  (offset >> 16) & 0xFF, (offset >> 8) & 0xFF, offset & 0xFF, (length >> 16) & 0xFF,
-                  (length >> 8) & 0xFF, length & 0xFF, length > 0 ? "out" : closingDirection,
-                  static_cast<unsigned long>(length), result);
-    return line;
-}
-
-// n copies of a line.
-inline std::vector<std::string> Times(size_t n, const std::string& line) {
-    return std::vector<std::string>(n, line);
-}
-
-inline std::vector<std::string> Join(std::vector<std::vector<std::string>> parts) {
-    std::vector<std::string> all;
-    for (auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
 }
 
 class DownloadHarness {
@@ -136,11 +115,10 @@ public:
     const DownloadOutcome& Outcome() const override { return download.Outcome(); }
 
     std::vector<std::string> BeforeFirstBlock() const override {
-        const std::string noDisc = "00 00 00 00 00 00 none 0 CHECK 02/3A/01";
-        return Join({Times(3, noDisc), {"1B 00 00 00 03 00 none 0 GOOD", noDisc, noDisc}});
+        return journal::aspi::BeforeFirstBlock();
     }
-    std::string TagRead() const override { return "3C 02 00 00 80 04 00 00 08 00 in 128 GOOD"; }
-    const char* ClosingDirection() const override { return "none"; }
+    std::string TagRead() const override { return journal::aspi::kTagRead; }
+    const char* ClosingDirection() const override { return journal::aspi::kClosingDirection; }
 
     size_t LeftOpen() const override { return rig.layer.Outstanding(); }
 
@@ -169,11 +147,12 @@ public:
 
     std::vector<std::string> BeforeFirstBlock() const override {
         // The drive list's own INQUIRY comes first.
-        return Join({{"12 00 00 00 FF 00 in 1024 GOOD"},
-                     Times(12, "00 00 00 00 00 00 in 0 CHECK 02/3A/01")});
+        return Join({{journal::pass_through::kSearchInquiry}, journal::pass_through::DiscCheck()});
     }
-    std::string TagRead() const override { return "3C 02 00 00 80 04 00 00 08 00 in 8 GOOD"; }
-    const char* ClosingDirection() const override { return "out"; }
+    std::string TagRead() const override { return journal::pass_through::kTagRead; }
+    const char* ClosingDirection() const override {
+        return journal::pass_through::kClosingDirection;
+    }
 
     size_t LeftOpen() const override { return rig.volumes.OpenHandles(); }
 
