@@ -370,13 +370,13 @@ int ListDrives(CommandContext& context, DriveBackend& backend) {
     if (!catalogue)
         context.err << NoCatalogue(context.files) << "\n";
     const std::vector<std::string> refused = backend.Refused();
-    if (!refused.empty()) {
-        context.err << "Not searched, permission denied:";
-        for (const std::string& node : refused)
-            context.err << " " << node;
-        context.err << "\nQuillet needs read and write access to these nodes (run as root, or as "
-                       "a member of the group that owns them).\n";
-    }
+    const std::vector<std::string> problems = backend.OpenProblems();
+    for (const std::string& line : problems)
+        context.err << line << "\n";
+    if (!problems.empty())
+        context.err << "Listing needs read access to a drive's /dev/srN (root, or a member of the "
+                       "group that owns it, such as cdrom) or read and write access to its "
+                       "/dev/sgN; an update needs read and write access to its /dev/sgN.\n";
     context.out << std::flush;
     if (context.json)
         // Bytes that are not UTF-8 (a drive's, a catalogue's in its own code page) become U+FFFD

@@ -78,6 +78,31 @@ SgBackend::SgBackend(SgSystem& system)
     : system_(system), nodes_(0), volumes_(system, FindScsiGenericNodes(system)) {
     while (nodes_ < kLetters && !volumes_.Node(static_cast<char>('A' + nodes_)).path.empty())
         ++nodes_;
+    volumes_.QueryThroughCdDevice();
+}
+
+std::vector<std::string> SgBackend::OpenProblems() const {
+    std::vector<std::string> lines;
+    const std::vector<SgVolumeDevices::Detour>& detours = volumes_.Detours();
+    for (const SgVolumeDevices::Detour& detour : detours) {
+        if (detour.cdError == 0)
+            lines.push_back(detour.node + " cannot be opened for reading and writing (" +
+                            std::strerror(detour.error) + "): read through " + detour.cd +
+                            " instead.");
+    }
+    for (const std::string& node : volumes_.RefusedOpens()) {
+        std::string line =
+            node + " cannot be opened for reading and writing (" + std::strerror(EACCES) + ")";
+        for (const SgVolumeDevices::Detour& detour : detours) {
+            if (detour.node == node) {
+                line = node + " cannot be opened for reading and writing (" +
+                       std::strerror(detour.error) + "), nor " + detour.cd + " for reading (" +
+                       std::strerror(detour.cdError) + ")";
+            }
+        }
+        lines.push_back(line + ": not searched.");
+    }
+    return lines;
 }
 
 SgBackend::SgBackend(SgSystem& system, const std::string& device)
