@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -180,15 +179,16 @@ int main(int argc, char** argv) {
     }
 
     // The transcript's file is opened where the user asked, before anything is sent.
-    std::ofstream transcriptFile;
+    std::unique_ptr<std::ostream> transcriptFile;
     std::vector<std::ostream*> transcriptOuts;
     if (!transcript.empty()) {
-        transcriptFile.open(transcript, std::ios::out | std::ios::trunc);
+        std::string why;
+        transcriptFile = OpenTranscriptFile(transcript, &why);
         if (!transcriptFile) {
-            std::perror(("quillet: " + transcript).c_str());
+            std::cerr << "quillet: " << why << "\n";
             return kExitUsage;
         }
-        transcriptOuts.push_back(&transcriptFile);
+        transcriptOuts.push_back(transcriptFile.get());
     }
     if (verbose)
         transcriptOuts.push_back(&std::cerr);

@@ -1,6 +1,14 @@
 #include "cli/transcript.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ext/stdio_filebuf.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ostream>
 
 #include "cli/terminal.h"
@@ -117,6 +125,60 @@ bool TranscribedBackend::TranscribedVolumes::IoControl(VolumeHandle handle, uint
     }
     owner_.Write(line);
     return done;
+}
+
+namespace {
+
+// An output stream that owns the descriptor it writes to.
+class DescriptorStream : public std::ostream {
+public:
+    explicit DescriptorStream(int fd) : std::ostream(nullptr), buffer_(fd, std::ios::out) {
+        rdbuf(&buffer_);
+    }
+
+private:
+    __gnu_cxx::stdio_filebuf<char> buffer_;
+};
+
+}  // namespace
+
+std::unique_ptr<std::ostream> OpenTranscriptFile(const std::string& path, std::string* why) {
+    // Not truncated on opening: only once it is known to be a file of its own. Non-blocking, so
+    // that a FIFO does not hold the program before it is refused.
+    const int fd =
+        open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        const int error = errno;
+        struct stat seen {};
+        const bool exists = lstat(path.c_str(), &seen) == 0;
+        if (exists && S_ISLNK(seen.st_mode))
+            *why = path +
+                   " is a symbolic link: the transcript is written only to a regular file, "
+                   "never through a link.";
+        else if (exists && !S_ISREG(seen.st_mode))
+            *why = path + " is not a regular file: the transcript is written only to one.";
+        else
+            *why = path + ": " + std::strerror(error) + ".";
+        return nullptr;
+    }
+    struct stat file {};
+    std::string refusal;
+    if (fstat(fd, &file) != 0)
+        refusal = path + ": " + std::strerror(errno) + ".";
+    else if (!S_ISREG(file.st_mode))
+        refusal = path + " is not a regular file: the transcript is written only to one.";
+    else if (file.st_nlink > 1)
+        refusal = path +
+                  " has other names (hard links): the transcript is written only to a "
+                  "file of its own.";
+    else if (ftruncate(fd, 0) != 0)
+        refusal = path + ": " + std::strerror(errno) + ".";
+    if (!refusal.empty()) {
+        close(fd);
+        *why = refusal;
+        return nullptr;
+    }
+    return std::make_unique<DescriptorStream>(fd);
 }
 
 }  // namespace quillet

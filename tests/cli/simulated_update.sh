@@ -179,7 +179,8 @@ unanswered "check 19 3B 02/08/00" "logical unit communication failure"
 # folder without a catalogue, where the drives are still listed).
 said() {  # expected-exit expected-line arguments...
     local rc=0
-    "$quillet" "${@:3}" </dev/null >said.txt 2>&1 || rc=$?
+    # Bounded: a program that opens a FIFO for writing waits for a reader.
+    timeout 20 "$quillet" "${@:3}" </dev/null >said.txt 2>&1 || rc=$?
     [ "$rc" = "$1" ] || fail "quillet ${*:3}: exit $rc, expected $1"
     grep -qF -- "$2" said.txt || fail "quillet ${*:3}: expected \"$2\""
 }
@@ -192,6 +193,18 @@ said 2 "lst is not a command: the commands are list and update." --catalog . -v 
 said 2 "--catalog: 1 required DIR missing" list --catalog
 said 2 "The following argument was not expected: extra" --simulate WNASPI32.CFG list extra
 said 2 "DEVICE is required" update
+# The transcript goes only to a regular file of its own: never through a symbolic link, to a
+# FIFO, a folder or a file with another name; such a path is refused with 2, nothing touched.
+echo precious >victim.txt
+ln -sf victim.txt link.tx
+mkfifo fifo.tx
+ln -f victim.txt hard.tx
+for row in "link.tx:is a symbolic link" "fifo.tx:is not a regular file" ".:is not a regular file" \
+    "hard.tx:has other names (hard links)"; do
+    said 2 "quillet: $PWD/${row%%:*} ${row#*:}" --simulate WNASPI32.CFG --transcript "${row%%:*}" list
+done
+[ "$(cat victim.txt)" = precious ] || fail "a refused transcript wrote to the file: $(cat victim.txt)"
+rm -f link.tx fifo.tx hard.tx victim.txt
 said 0 "Usage: quillet [OPTIONS] SUBCOMMAND" --help
 
 # --json: one document on standard output, read here with jq.
