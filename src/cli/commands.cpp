@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "catalogue/catalogue_messages.h"
 #include "catalogue/config_values.h"
 #include "catalogue/firmware_version.h"
 #include "cli/resource_texts.h"
@@ -150,6 +151,22 @@ private:
     int sent_ = 0;  // blocks sent
     bool warned_ = false;
     uint32_t left_ = 0;
+};
+
+// The catalogue's boxes about a folder without its files, which the commands say in their own
+// sentences (NoCatalogue, ChooseEntry); every other box is shown.
+class FolderBoxesSaidOtherwise : public MessageBoxService {
+public:
+    explicit FolderBoxesSaidOtherwise(MessageBoxService& messages) : messages_(messages) {}
+    MessageButton Show(const std::string& text, const std::string& caption, MessageIcon icon,
+                       bool taskModal, WindowHandle owner) override {
+        if (text == kNoFirmwareFileBox || text == kNoCatalogueBox)
+            return MessageButton::Ok;
+        return messages_.Show(text, caption, icon, taskModal, owner);
+    }
+
+private:
+    MessageBoxService& messages_;
 };
 
 // Said when the catalogue folder holds no configuration file.
@@ -322,7 +339,8 @@ int Stopped(std::ostream& err, DriveBackend& backend, const DownloadOutcome& out
 }  // namespace
 
 int ListDrives(CommandContext& context, DriveBackend& backend) {
-    PassThroughDriveList drives(context.directory, context.files, context.profile, context.messages,
+    FolderBoxesSaidOtherwise boxes(context.messages);
+    PassThroughDriveList drives(context.directory, context.files, context.profile, boxes,
                                 backend.Volumes(), context.clock);
     nlohmann::json found = nlohmann::json::array();
     // The list holds the last letter first; the nodes are shown in the kernel's order.
@@ -365,7 +383,7 @@ int ListDrives(CommandContext& context, DriveBackend& backend) {
         found.push_back(drive);
     }
     if (drives.DriveCount() == 0)
-        context.out << "No CD drive of Korvin found.\n";
+        context.err << "No CD drive of Korvin found.\n";
     const bool catalogue = drives.ConfigFileCount() > 0;
     if (!catalogue)
         context.err << NoCatalogue(context.files) << "\n";
@@ -403,7 +421,8 @@ int UpdateSteps(CommandContext& context, DriveBackend& backend, const UpdateOpti
         return kExitFailed;
     }
     InterruptionsCounted interruptible;
-    PassThroughDriveList drives(context.directory, context.files, context.profile, context.messages,
+    FolderBoxesSaidOtherwise boxes(context.messages);
+    PassThroughDriveList drives(context.directory, context.files, context.profile, boxes,
                                 backend.Volumes(), context.clock);
     if (drives.DriveCount() == 0) {
         const std::string what = WhatItIs(drives.Transport(), backend);

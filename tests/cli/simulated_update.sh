@@ -187,6 +187,14 @@ said() {  # expected-exit expected-line arguments...
 mkdir -p nocatalogue
 said 1 "No catalogue (*.ini) in $PWD/nocatalogue: --catalog names the folder" \
     --simulate WNASPI32.CFG --catalog nocatalogue list
+# That one sentence alone: not the Windows program's boxes, and the listing alone on stdout.
+grep -q "Not found" said.txt && fail "list without a catalogue: the boxes' texts: $(cat said.txt)"
+printf '[ASPI]\nAdapters=1\nDrives=0\n[Adapter0]\nScsiId=7\n' >NONE.CFG
+"$quillet" --simulate NONE.CFG --catalog nocatalogue list </dev/null >none.out 2>none.err || true
+[ ! -s none.out ] || fail "list without drives: standard output holds $(cat none.out)"
+[ "$(cat none.err)" = "No CD drive of Korvin found.
+No catalogue (*.ini) in $PWD/nocatalogue: --catalog names the folder of the catalogue and the firmware images." ] ||
+    fail "list without drives or catalogue: $(cat none.err)"
 said 2 "--simulate: File does not exist: MISSING.CFG" --simulate MISSING.CFG list
 said 2 "lst is not a command: the commands are list and update." lst
 said 2 "lst is not a command: the commands are list and update." --catalog . -v lst
