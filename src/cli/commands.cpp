@@ -258,7 +258,8 @@ void ShowPlan(std::ostream& out, const std::string& fileName, const DownloadPlan
 // says why the update does not go on (the option's hint when nobody could be asked).
 bool Answered(CommandContext& context, const UpdateOptions& options, bool byOption,
               const std::string& question, const std::string& refusal, const std::string& hint) {
-    if (byOption || (options.interactive && AskYesNo(context.in, context.out, question)))
+    std::ostream& asked = context.questions ? *context.questions : context.out;
+    if (byOption || (options.interactive && AskYesNo(context.in, asked, question)))
         return true;
     if (InterruptionsCounted::Count() > 0)
         context.err << "Interrupted.\n";

@@ -55,6 +55,8 @@ struct CommandContext {
     bool progressInPlace = false;
     // --json: the result as one JSON document here; `out` then carries only what people read.
     std::ostream* json = nullptr;
+    // Where the questions and what leads to them are asked, when not on `out` (--json).
+    std::ostream* questions = nullptr;
 };
 
 int ListDrives(CommandContext& context, DriveBackend& backend);

@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
         ->type_name("FILE");
     app.add_flag("-v", verbose, "the transcript's lines on standard error");
     app.add_flag("--json", json,
-                 "the result as JSON on standard output, the rest on standard error");
+                 "the result as JSON on standard output; on standard error only problems");
     app.add_flag("--yes", options.yes, "update: answers the start confirmation");
     app.add_flag("--allow-older", options.allowOlder,
                  "update: installs a firmware older than the drive's");
@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     const bool updating = update->parsed();
-    options.interactive = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
+    options.interactive = isatty(STDIN_FILENO) && isatty(json ? STDERR_FILENO : STDOUT_FILENO);
 
     // Paths the user gave are taken from where the program was started, before the catalogue's
     // folder becomes the current directory (the Windows program works in its own folder).
@@ -203,6 +203,9 @@ int main(int argc, char** argv) {
     }
     DriveBackend& drives = transcribed ? static_cast<DriveBackend&>(*transcribed) : *backend;
 
+    // --json: standard output carries the document, standard error only problems and the
+    // questions asked at a terminal.
+    std::ostream discarded(nullptr);
     CommandContext context{directory,
                            files,
                            profile,
@@ -211,9 +214,10 @@ int main(int argc, char** argv) {
                            messages,
                            strings,
                            std::cin,
-                           json ? std::cerr : std::cout,
+                           json ? discarded : std::cout,
                            std::cerr,
-                           static_cast<bool>(isatty(json ? STDERR_FILENO : STDOUT_FILENO)),
-                           json ? &std::cout : nullptr};
+                           !json && isatty(STDOUT_FILENO),
+                           json ? &std::cout : nullptr,
+                           json ? &std::cerr : nullptr};
     return updating ? UpdateDrive(context, drives, options) : ListDrives(context, drives);
 }

@@ -216,14 +216,16 @@ rm -f link.tx fifo.tx hard.tx victim.txt
 said 0 "Usage: quillet [OPTIONS] SUBCOMMAND" --help
 
 # --json: one document on standard output, read here with jq.
-q --json list >list.json 2>/dev/null || fail "list --json failed"
+q --json list >list.json 2>list.err || fail "list --json failed"
+[ ! -s list.err ] || fail "list --json: standard error holds $(cat list.err)"
 [ "$(jq -r '.drives[] | select(.node == "Drive1") | [.vendor, .product, .revision] | join(" ")' list.json)" = \
     "KORVIN CDRW-8432 1.1a" ] || fail "list --json: the drive"
 [ "$(jq -c '[.drives[] | select(.node == "Drive1") | .offered[] | [.file, .present]]' list.json)" = \
     '[["CDRW843N.BIN",false],["CDRW8432.BIN",true]]' ] || fail "list --json: the entries offered"
 [ "$(jq -r '.drives[] | select(.node == "Drive1") | "\(.newest_available.version) \(.runs_newest)"' list.json)" = \
     "1.0r false" ] || fail "list --json: the newest available"
-q --json --dry-run update Drive1 >dry.json 2>/dev/null || fail "update --json --dry-run failed"
+q --json --dry-run update Drive1 >dry.json 2>dry.err || fail "update --json --dry-run failed"
+[ ! -s dry.err ] || fail "update --json --dry-run: standard error holds $(cat dry.err)"
 # A drive whose answer holds an escape sequence and a byte that is not UTF-8: the terminal gets
 # dots, the JSON the characters escaped or replaced, and neither run fails.
 printf '[ASPI]\nAdapters=1\nDrives=1\n[Adapter0]\nScsiId=7\n[Drive0]\nTarget=1\nProduct=MTX\033[2J\nRevision=1.\3510\n' \
