@@ -473,6 +473,8 @@ int UpdateSteps(CommandContext& context, DriveBackend& backend, const UpdateOpti
         return Stopped(context.err, backend, DownloadOutcome(), 0);
     ShowPlan(context.out, offered.fileName, update.Plan());
 
+    const bool older =
+        CompareFirmwareVersions(drives.Revision(d), offered.version, kEntryVersionLength) > 0;
     if (options.dryRun) {
         const DiscProbe disc = update.ProbeDisc();
         context.out << "Dry run: nothing was written and the kernel's media polling was left as "
@@ -483,16 +485,23 @@ int UpdateSteps(CommandContext& context, DriveBackend& backend, const UpdateOpti
         }
         context.out << (disc == DiscProbe::TrayOpen
                             ? "The tray is open: the update would close it, look for a disc "
-                              "again and then start.\n"
-                            : "The drive holds no disc: the update would start.\n")
-                    << std::flush;
+                              "again and then "
+                            : "The drive holds no disc: the update would ");
+        if (older && !options.allowOlder)
+            context.out << "ask whether to install the firmware offered (" << offered.version
+                        << "), older than the drive's (" << revision
+                        << "); --allow-older answers that question.\n";
+        else
+            context.out << "start.\n";
+        context.out << std::flush;
         return kExitDone;
     }
 
     EnglishTexts texts;
-    if (CompareFirmwareVersions(drives.Revision(d), offered.version, kEntryVersionLength) > 0) {
-        context.out << "The firmware offered (" << offered.version
-                    << ") is older than the drive's (" << revision << ")." << std::endl;
+    if (older) {
+        (context.questions ? *context.questions : context.out)
+            << "The firmware offered (" << offered.version << ") is older than the drive's ("
+            << revision << ")." << std::endl;
         if (!Answered(context, options, options.allowOlder, "Install it anyway?",
                       "the firmware offered is older than the drive's", "--allow-older goes on"))
             return SayWhereTheDriveStands(context.err, DownloadOutcome(), 0);

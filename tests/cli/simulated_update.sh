@@ -118,11 +118,11 @@ grep -qF "None of the firmware files the catalogue offers for CDRW-8432 is in $P
     fail "missing files: the folder searched"
 
 # A dry run: the plan, the disc check's TEST UNIT READY and nothing else; a disc makes it fail.
-dry() {  # disc expected-exit expected-line
+dry() {  # disc expected-exit expected-line [option]
     rm -f Drive*.LOG
     sed "s/^\[Drive1\]$/[Drive1]\nDisc=$1/" WNASPI32.CFG >DRY.CFG
     local rc=0
-    "$quillet" --simulate DRY.CFG --dry-run update Drive1 </dev/null >dry$1.txt 2>&1 || rc=$?
+    "$quillet" --simulate DRY.CFG --dry-run ${4:-} update Drive1 </dev/null >dry$1.txt 2>&1 || rc=$?
     [ "$rc" = "$2" ] || fail "dry run, disc $1: exit $rc, expected $2"
     grep -qF "$3" dry$1.txt || fail "dry run, disc $1: expected \"$3\""
     grep -q "^Sends:    5 WRITE BUFFER blocks .* 71680 bytes, at offsets 340000h to 350000h$" dry$1.txt &&
@@ -132,7 +132,9 @@ dry() {  # disc expected-exit expected-line
         fail "dry run, disc $1: sent more than TEST UNIT READY"
     [ "$(wc -l <Drive1.LOG)" = 12 ] || fail "dry run, disc $1: expected 11 TEST UNIT READY"
 }
-dry 0 0 "The drive holds no disc: the update would start."
+# The firmware offered is older than Drive1's: the update would ask about it, unless told.
+dry 0 0 "The drive holds no disc: the update would ask whether to install the firmware offered (1.0r), older than the drive's (1.1a); --allow-older answers that question."
+dry 0 0 "The drive holds no disc: the update would start." --allow-older
 dry 1 1 "A disc is in the drive: the update would eject it and stop."
 
 q --version | grep -qE "^quillet [0-9]+(\.[0-9]+){3} \(commit ([0-9a-f]+|unknown)\)$" ||
