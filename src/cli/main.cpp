@@ -37,6 +37,21 @@ constexpr char kFooter[] =
     "before the first block at once, during the blocks after the one in flight, and during the\n"
     "programming wait only when pressed twice. Ctrl-Z waits until the update is over.";
 
+// What a command's --help prints after its own options: the options of quillet that apply to it,
+// which may stand before or after the command, then `footer`.
+std::string OptionsThatApply(const CLI::App& app, std::initializer_list<const char*> names,
+                             const std::string& footer) {
+    const CLI::Formatter formatter;
+    std::string text = "Options of quillet for this command (before or after it):\n";
+    for (const char* name : names)
+        text += formatter.make_option(app.get_option(name), false);
+    return text + "\n" + footer;
+}
+
+constexpr char kListFooter[] =
+    "Exit status of list: 0 listed; 1 the folder holds no catalogue (the drives are still\n"
+    "listed); 2 the command line was not understood.";
+
 std::string ProgramVersion() {
     EnglishTexts texts;
     return "quillet " + texts.ProductVersion() + " (commit " QUILLET_COMMIT ")";
@@ -111,6 +126,12 @@ int main(int argc, char** argv) {
         ->add_option("IMAGE", options.image,
                      "an offered file of the catalogue folder (default: the newest there)")
         ->type_name("");
+    list->footer(OptionsThatApply(app, {"--catalog", "--simulate", "--transcript", "-v", "--json"},
+                                  kListFooter));
+    update->footer(OptionsThatApply(app,
+                                    {"--catalog", "--simulate", "--transcript", "-v", "--json",
+                                     "--yes", "--allow-older", "--dry-run"},
+                                    kFooter));
     // The options may stand after the command too.
     list->fallthrough();
     update->fallthrough();

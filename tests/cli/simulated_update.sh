@@ -197,12 +197,13 @@ printf '[ASPI]\nAdapters=1\nDrives=0\n[Adapter0]\nScsiId=7\n' >NONE.CFG
 [ "$(cat none.err)" = "No CD drive of Korvin found.
 No catalogue (*.ini) in $PWD/nocatalogue: --catalog names the folder of the catalogue and the firmware images." ] ||
     fail "list without drives or catalogue: $(cat none.err)"
-said 2 "--simulate: File does not exist: MISSING.CFG" --simulate MISSING.CFG list
-said 2 "lst is not a command: the commands are list and update." lst
-said 2 "lst is not a command: the commands are list and update." --catalog . -v lst
-said 2 "--catalog: 1 required DIR missing" list --catalog
-said 2 "The following argument was not expected: extra" --simulate WNASPI32.CFG list extra
-said 2 "DEVICE is required" update
+# Each command's --help names the options that apply to it, and only those.
+for row in "list:--catalog --simulate --transcript -v --json" \
+    "update:--catalog --simulate --transcript -v --json --yes --allow-older --dry-run"; do
+    command=${row%%:*}
+    named=$("$quillet" "$command" --help | sed -n '/^  -h,/d; s/^  \(-[^ ]*\).*/\1/p' | tr '\n' ' ')
+    [ "$named" = "${row#*:} " ] || fail "$command --help names \"$named\""
+done
 # The transcript goes only to a regular file of its own: never through a symbolic link, to a
 # FIFO, a folder or a file with another name; such a path is refused with 2, nothing touched.
 echo precious >victim.txt
@@ -215,6 +216,12 @@ for row in "link.tx:is a symbolic link" "fifo.tx:is not a regular file" ".:is no
 done
 [ "$(cat victim.txt)" = precious ] || fail "a refused transcript wrote to the file: $(cat victim.txt)"
 rm -f link.tx fifo.tx hard.tx victim.txt
+said 2 "--simulate: File does not exist: MISSING.CFG" --simulate MISSING.CFG list
+said 2 "lst is not a command: the commands are list and update." lst
+said 2 "lst is not a command: the commands are list and update." --catalog . -v lst
+said 2 "--catalog: 1 required DIR missing" list --catalog
+said 2 "The following argument was not expected: extra" --simulate WNASPI32.CFG list extra
+said 2 "DEVICE is required" update
 said 0 "Usage: quillet [OPTIONS] SUBCOMMAND" --help
 
 # --json: one document on standard output, read here with jq.
