@@ -6,7 +6,8 @@
 # run 32-bit programs, with sg3-utils' sg_write_buffer as the peer the served drives compare
 # quillet's downloads with; the JSON and command-line libraries of the Linux program, and jq, which
 # its tests read the JSON with; and what a release is made and checked with: scdoc and mandoc for
-# the manual page, man-db, Debian's package tools and lintian, zip; xxd for the fuzz targets' seeds.
+# the manual page, man-db, Debian's package tools (debhelper, which builds the package from
+# debian/) and lintian, zip; xxd for the fuzz targets' seeds.
 # Quick when everything is already there.
 set -euo pipefail
 
@@ -16,7 +17,7 @@ packages=(g++ cmake ninja-build make googletest libgtest-dev libgmock-dev libben
     fonts-ipafont-gothic fonts-ipafont-mincho locales
     qemu-system-x86 cpio sg3-utils
     nlohmann-json3-dev libcli11-dev jq e2fsprogs
-    scdoc mandoc man-db lintian dpkg-dev zip unzip)
+    scdoc mandoc man-db lintian dpkg-dev debhelper zip unzip)
 # Wine reads Unix file names in the charset of the test's locale; without the locale it falls back
 # to ASCII and a UTF-8 name such as "Ü8432.BIN" reaches the program as other characters.
 locales=(de_DE.UTF-8 en_US.UTF-8 es_ES.UTF-8 fr_FR.UTF-8 it_IT.UTF-8 ja_JP.UTF-8)

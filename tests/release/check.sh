@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks a release made by scripts/release.sh against the build the tests ran:
-#   - lintian finds no error and no warning in the Debian package;
+#   - lintian finds no error and no warning in the Debian package and its .changes (which the
+#     release leaves in BUILD/release);
 #   - the package unpacks, its quillet answers --version and --help, its manual page renders and
-#     its completion is valid bash;
+#     its completion is valid bash, and the package's autopkgtest passes with it;
 #   - the zip's Quillet.exe is the tested one (BUILD/win32), no WNASPI32.DLL sits beside it, and
 #     its demo folder holds the program, the simulated library and the samples;
 #   - a second release of the same tree in another folder has the same SHA256SUMS.
@@ -42,7 +43,10 @@ deb=$(find "$dist" -maxdepth 1 -name 'quillet_*.deb')
 # 1. Debian's own checker; every remaining tag must be an override with its reason.
 # Its remark on running as root is no finding.
 lintian_rc=0
-lintian --fail-on error,warning --show-overrides "$deb" >"$check.lintian" 2>&1 || lintian_rc=$?
+changes=$build/release/$(basename "$deb" .deb).changes
+[ -f "$changes" ] || fail "no $changes beside the release's package"
+lintian --fail-on error,warning --show-overrides "$deb" "$changes" >"$check.lintian" 2>&1 ||
+    lintian_rc=$?
 sed -i '/^running with root privileges/d' "$check.lintian"
 cat "$check.lintian"
 [ "$lintian_rc" = 0 ] || fail "lintian found errors or warnings (exit $lintian_rc)"
@@ -74,7 +78,11 @@ sim=(--catalog "$check/korvin" --simulate "$check/korvin/WNASPI32.CFG")
 "$quillet" "${sim[@]}" list | grep -q 'MTX5160E' || fail "quillet list shows no simulated drive"
 "$quillet" "${sim[@]}" --dry-run update Drive0 >"$check/dry-run.out" ||
     fail "the dry run on the simulated drive failed: $(cat "$check/dry-run.out")"
-step "the package unpacks; $version; manual page of $(wc -l <<<"$rendered") lines"
+# The package's own test (debian/tests), run here on the unpacked program.
+(cd "$root" && PATH=$check/root/usr/bin:$PATH AUTOPKGTEST_TMP=$check/autopkgtest \
+    debian/tests/simulated-drives) >"$check/autopkgtest.log" 2>&1 ||
+    fail "debian/tests/simulated-drives: $(tail -n 20 "$check/autopkgtest.log")"
+step "the package unpacks; $version; manual page of $(wc -l <<<"$rendered") lines; autopkgtest passes"
 
 # 3. The zip: the tested program, and the simulated library only in the demo folder.
 unzip -q "$zip" -d "$check/zip"
