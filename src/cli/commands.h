@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/drive_backends.h"
+#include "cli/resource_texts.h"
 #include "platform/clock.h"
 #include "platform/directory_search.h"
 #include "platform/file_system.h"
@@ -48,7 +49,7 @@ struct CommandContext {
     FirmwareFiles& firmwareFiles;
     Clock& clock;
     MessageBoxService& messages;
-    StringSource& strings;
+    ResourceTexts& strings;  // the Windows program's texts in the user's language
     std::istream& in;
     std::ostream& out;
     std::ostream& err;

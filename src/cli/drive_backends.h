@@ -36,6 +36,9 @@ protected:
 // One paragraph for the user: what failed on a SCSI generic node, why in words, and what access
 // is needed.
 std::string DescribeProblem(const SgProblem& problem);
+// One sentence for the user on a drive that cannot be held for an update: what stands in the
+// way, and what to do.
+std::string DescribeRefusal(const SgHoldRefusal& refusal);
 
 class DriveBackend {
 public:

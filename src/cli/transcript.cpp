@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ostream>
 
+#include "cli/language.h"
 #include "cli/terminal.h"
 #include "device/commands.h"
 #include "device/scsi.h"
@@ -111,6 +112,8 @@ bool TranscribedBackend::TranscribedVolumes::IoControl(VolumeHandle handle, uint
         return done;
     std::string line = Command(fields) + " ";
     if (!done) {
+        // The transcript is read by machines too: its words do not change with the language.
+        const UntranslatedScope english;
         const std::string problem = owner_.backend_.Problem();
         line += "no answer" + (problem.empty() ? std::string() : ": " + problem);
     } else {
@@ -147,32 +150,34 @@ std::unique_ptr<std::ostream> OpenTranscriptFile(const std::string& path, std::s
     // that a FIFO does not hold the program before it is refused.
     const int fd =
         open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    const char* const notRegular =
+        _("{1} is not a regular file: the transcript is written only to one.");
     if (fd < 0) {
         const int error = errno;
         struct stat seen {};
         const bool exists = lstat(path.c_str(), &seen) == 0;
         if (exists && S_ISLNK(seen.st_mode))
-            *why = path +
-                   " is a symbolic link: the transcript is written only to a regular file, "
-                   "never through a link.";
+            *why = Fill(_("{1} is a symbolic link: the transcript is written only to a regular "
+                          "file, never through a link."),
+                        {path});
         else if (exists && !S_ISREG(seen.st_mode))
-            *why = path + " is not a regular file: the transcript is written only to one.";
+            *why = Fill(notRegular, {path});
         else
-            *why = path + ": " + std::strerror(error) + ".";
+            *why = path + ": " + ErrorText(error) + ".";
         return nullptr;
     }
     struct stat file {};
     std::string refusal;
     if (fstat(fd, &file) != 0)
-        refusal = path + ": " + std::strerror(errno) + ".";
+        refusal = path + ": " + ErrorText(errno) + ".";
     else if (!S_ISREG(file.st_mode))
-        refusal = path + " is not a regular file: the transcript is written only to one.";
+        refusal = Fill(notRegular, {path});
     else if (file.st_nlink > 1)
-        refusal = path +
-                  " has other names (hard links): the transcript is written only to a "
-                  "file of its own.";
+        refusal = Fill(_("{1} has other names (hard links): the transcript is written only to a "
+                         "file of its own."),
+                       {path});
     else if (ftruncate(fd, 0) != 0)
-        refusal = path + ": " + std::strerror(errno) + ".";
+        refusal = path + ": " + ErrorText(errno) + ".";
     if (!refusal.empty()) {
         close(fd);
         *why = refusal;

@@ -71,6 +71,10 @@ grep -q '^NAME' <<<"$rendered" || fail "the manual page has no NAME section"
 bash -n "$check/root/usr/share/bash-completion/completions/quillet" ||
     fail "the bash completion does not parse"
 [ -s "$check/root/usr/share/doc/quillet/copyright" ] || fail "no copyright file"
+for po in "$root"/po/*.po; do
+    mo=$check/root/usr/share/locale/$(basename "$po" .po)/LC_MESSAGES/quillet.mo
+    [ -s "$mo" ] || fail "the package lacks ${mo#"$check/root"}"
+done
 # The manual page's example: the packaged demo writer and the simulated drives, up to the plan.
 bash "$check/root/usr/share/doc/quillet/examples/make-demo-folder.sh" "$check/korvin" ||
     fail "the packaged demo writer failed"
