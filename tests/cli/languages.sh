@@ -41,10 +41,13 @@ english_resource() {  # the string-table or dialog line that follows the key, in
 } | sed 's/^[^A-Za-z]*//; s/[^A-Za-z]*$//' | awk 'NF >= 3' | sort -u >english.txt
 [ "$(wc -l <english.txt)" -gt 80 ] || fail "only $(wc -l <english.txt) English phrases found"
 
-# The first string of KEY in the resource block of the language.
+# The resource blocks of a language (Japanese has two).
+blocks() {  # LANG_X
+    awk -v lang="$1" '/^LANGUAGE / { on = ($2 == lang ",") } on' "$root/src/res/Quillet.rc"
+}
+# The first string of KEY in the resource blocks of the language.
 resource() {  # LANG_X key
-    sed -n "/^LANGUAGE $1/,/^LANGUAGE /p" "$root/src/res/Quillet.rc" | grep "$2" |
-        grep -o '"[^"]*"' | head -n 1 | tr -d '"'
+    blocks "$1" | grep "$2" | grep -o '"[^"]*"' | head -n 1 | tr -d '"'
 }
 
 # Each run: its output and exit status, in the language and in English.
@@ -95,8 +98,8 @@ for po in "$root"/po/*.po; do
         printf 'n\n' | LANGUAGE=$lang LANG=C.UTF-8 script -qec \
             "'$quillet' --simulate WNASPI32.CFG update Drive1 CDRW8432.BIN" /dev/null \
             >"$lang-asked.txt" 2>&1 || true
-        question=$(sed -n "/^LANGUAGE $rc/,/^LANGUAGE /p" "$root/src/res/Quillet.rc" |
-            grep -B1 IDC_OLD_VERSION_TEXT | grep -o 'LTEXT *"[^"\\]*' | head -n 1 | sed 's/^LTEXT *"//')
+        question=$(blocks "$rc" |
+            grep -B1 IDC_OLD_VERSION_TEXT | grep -o 'LTEXT *"[^"\\]*' | head -n 1 | sed 's/^LTEXT *"//') || true
         [ -n "$question" ] && grep -qF "$question" "$lang-asked.txt" ||
             fail "$lang: not the old-version question of its resources (\"$question\")"
     fi
