@@ -4,9 +4,10 @@
 # the UTF-8 locales of the end-to-end tests' languages, and QEMU and cpio for the guests: the Linux
 # program's tests against a real kernel's SCSI target, and the i686 tests where this kernel cannot
 # run 32-bit programs, with sg3-utils' sg_write_buffer as the peer the served drives compare
-# quillet's downloads with; the JSON and command-line libraries of the Linux program, and jq, which
-# its tests read the JSON with; and what a release is made and checked with: scdoc and mandoc for
-# the manual page, man-db, Debian's package tools and lintian, zip; xxd for the fuzz targets' seeds.
+# quillet's downloads with; the JSON and command-line libraries of the Linux program, gettext for
+# its catalogues, and jq, which its tests read the JSON with; and what a release is made and checked with: scdoc and mandoc for
+# the manual page, man-db, Debian's package tools (debhelper, which builds the package from
+# debian/) and lintian, zip; xxd for the fuzz targets' seeds.
 # Quick when everything is already there.
 set -euo pipefail
 
@@ -15,8 +16,8 @@ packages=(g++ cmake ninja-build make googletest libgtest-dev libgmock-dev libben
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xauth imagemagick
     fonts-ipafont-gothic fonts-ipafont-mincho locales
     qemu-system-x86 cpio sg3-utils
-    nlohmann-json3-dev libcli11-dev jq e2fsprogs
-    scdoc mandoc man-db lintian dpkg-dev zip unzip)
+    nlohmann-json3-dev libcli11-dev gettext jq e2fsprogs
+    scdoc mandoc man-db lintian dpkg-dev debhelper zip unzip)
 # Wine reads Unix file names in the charset of the test's locale; without the locale it falls back
 # to ASCII and a UTF-8 name such as "Ü8432.BIN" reaches the program as other characters.
 locales=(de_DE.UTF-8 en_US.UTF-8 es_ES.UTF-8 fr_FR.UTF-8 it_IT.UTF-8 ja_JP.UTF-8)

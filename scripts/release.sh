@@ -3,9 +3,12 @@
 #   Quillet-<version>-win32.zip   Quillet.exe, README.TXT, and demo\ with the demo program
 #                                 QuilletDemo.exe, its simulated drives (WNASPI32.CFG), the
 #                                 sample files and its README.TXT; no DLL anywhere
-#   quillet_<version>_<arch>.deb  quillet, its manual page and bash completion, README, copyright
+#   quillet_<version>_<arch>.deb  quillet, its manual page and bash completion, README, copyright,
+#                                 built by dpkg-buildpackage from debian/
 #   SHA256SUMS                    over both
-# The version is the one the program's version record gives (quillet --version reads it).
+# The version is debian/changelog's, which must be the program's version record's (quillet
+# --version reads it; tests/release/check.sh compares them). The package's .changes and .buildinfo
+# stay in WORK beside the package.
 #
 #   release.sh [--out OUT] [--work WORK]
 #
@@ -27,8 +30,8 @@ while [ $# -gt 0 ]; do
         *) echo "usage: $0 [--out OUT] [--work WORK]" >&2; exit 2 ;;
     esac
 done
-for tool in git cmake ninja i686-w64-mingw32-g++-win32 scdoc zip dpkg-deb dpkg-shlibdeps \
-    dpkg-buildflags; do
+for tool in git cmake ninja i686-w64-mingw32-g++-win32 scdoc zip dpkg-buildpackage dh \
+    dpkg-parsechangelog; do
     command -v "$tool" >/dev/null ||
         { echo "release: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
 done
@@ -58,21 +61,7 @@ cmake -S "$src" -B "$work/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" >/dev/null
 cmake --build "$work/win32" -j "$jobs" --target Quillet QuilletDemo >/dev/null
 
-# The Linux program with Debian's hardening flags; the source and build folders are mapped to
-# fixed names in everything the compiler writes.
-echo "release: building quillet and its manual page"
-export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-maps="-ffile-prefix-map=$src=. -ffile-prefix-map=$work/native=build"
-cmake -S "$src" -B "$work/native" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
-    -DCMAKE_INSTALL_PREFIX=/usr -DQUILLET_RELEASE_COMMIT="$commit" \
-    -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS) $maps" \
-    -DCMAKE_C_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CFLAGS) $maps" \
-    -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
-cmake --build "$work/native" -j "$jobs" --target quillet quillet_manual >/dev/null
-
-version_line=$("$work/native/bin/quillet" --version)
-version=$(sed -n 's/^quillet \([0-9][0-9.]*\) (commit .*)$/\1/p' <<<"$version_line")
-[ -n "$version" ] || { echo "release: no version in \"$version_line\"" >&2; exit 1; }
+version=$(dpkg-parsechangelog -l "$src/debian/changelog" -S Version)
 arch=$(dpkg --print-architecture)
 zip_name=Quillet-$version-win32.zip
 deb_name=quillet_${version}_$arch.deb
@@ -107,40 +96,13 @@ rm -f "$out/$zip_name"
 # -X: no owners or Unix times; the names in sorted order; DOS times are local, so TZ is UTC.
 (cd "$tree" && find . -type f -printf '%P\n' | sort | zip -X -9 -q "$out/$zip_name" -@)
 
-# --- The Debian package, from the install rules.
+# --- The Debian package, by Debian's own tools from debian/: the export names its commit, since
+# it has no git to ask.
 echo "release: $deb_name"
-pkg=$work/deb
-DESTDIR=$pkg cmake --install "$work/native" --strip >/dev/null
-# As Debian strips: the compiler's name and version in .comment go too.
-strip --remove-section=.comment "$pkg/usr/bin/quillet"
-doc=$pkg/usr/share/doc/quillet
-install -m 0644 "$src/packaging/debian/copyright" "$doc/copyright"
-{
-    echo "quillet ($version) unstable; urgency=medium"
-    echo
-    echo "  * Release of commit $commit."
-    echo
-    echo " -- $(sed -n 's/^Maintainer: //p' "$src/packaging/debian/control.in")  $(date -R -d "@$SOURCE_DATE_EPOCH")"
-} >"$doc/changelog"
-# Manual pages and changelogs compressed as Debian keeps them, without name or time in the header.
-gzip -9n "$pkg/usr/share/man/man1/quillet.1" "$doc/changelog"
-
-# Dependencies from the libraries the binary links, as dpkg-shlibdeps reads them.
-shlibs=$work/shlibs
-mkdir -p "$shlibs/debian"
-printf 'Source: quillet\n\nPackage: quillet\nArchitecture: any\n' >"$shlibs/debian/control"
-depends=$(cd "$shlibs" && dpkg-shlibdeps -O "$pkg/usr/bin/quillet" 2>/dev/null |
-    sed -n 's/^shlibs:Depends=//p')
-[ -n "$depends" ] || { echo "release: dpkg-shlibdeps found no dependencies" >&2; exit 1; }
-
-mkdir -p "$pkg/DEBIAN"
-(cd "$pkg" && find usr -type f | sort | xargs md5sum) >"$pkg/DEBIAN/md5sums"
-size=$(du -sk --apparent-size --exclude=DEBIAN "$pkg" | cut -f1)
-sed -e "s/@VERSION@/$version/" -e "s/@ARCH@/$arch/" -e "s/@DEPENDS@/$depends/" \
-    -e "s/@SIZE@/$size/" "$src/packaging/debian/control.in" >"$pkg/DEBIAN/control"
-settle "$pkg"
-chmod 0755 "$pkg/usr/bin/quillet"
-dpkg-deb --root-owner-group -Zxz --build "$pkg" "$out/$deb_name" >/dev/null
+(cd "$src" && QUILLET_RELEASE_COMMIT=$commit dpkg-buildpackage -us -uc -b -j"$jobs") \
+    >"$work/dpkg-buildpackage.log" 2>&1 ||
+    { tail -n 30 "$work/dpkg-buildpackage.log" >&2; echo "release: dpkg-buildpackage failed" >&2; exit 1; }
+cp "$work/$deb_name" "$out/$deb_name"
 
 (cd "$out" && sha256sum "$zip_name" "$deb_name" >SHA256SUMS)
 echo "release: $version (commit $commit) in $out"

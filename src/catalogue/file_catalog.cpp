@@ -2,14 +2,12 @@
 
 #include <algorithm>
 
+#include "catalogue/catalogue_messages.h"
 #include "catalogue/config_values.h"
 
 namespace quillet {
 
 namespace {
-
-constexpr const char* kFirmwareNotFound = "Not found firmware file !";
-constexpr const char* kConfigNotFound = "Not found tarvex.ini file !";
 
 std::string DeviceSection(int d) {
     return "DEVICE" + std::to_string(d);
@@ -49,13 +47,13 @@ void FileCatalog::FindFirmwareFiles() {
         return;
     if (!directory_.FindFiles("*.cdr").empty())
         return;
-    Warn(kFirmwareNotFound);
+    Warn(kNoFirmwareFileBox);
 }
 
 void FileCatalog::FindConfigFiles() {
     std::vector<std::string> names = directory_.FindFiles("*.ini");
     if (names.empty()) {
-        Warn(kConfigNotFound);
+        Warn(kNoCatalogueBox);
         return;
     }
     std::string folder = files_.CurrentDirectory();

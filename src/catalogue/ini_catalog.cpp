@@ -2,14 +2,12 @@
 
 #include <algorithm>
 
+#include "catalogue/catalogue_messages.h"
 #include "catalogue/firmware_version.h"
 
 namespace quillet {
 
 namespace {
-
-constexpr const char* kFirmwareNotFound = "Not found firmware file !";
-constexpr const char* kConfigNotFound = "Not found tarvex.ini file !";
 
 std::string KeyText(const std::string& section, const std::string& key) {
     return section + ":" + key;
@@ -82,7 +80,7 @@ bool IniCatalog::FindFirmwareFolder() {
     if (found.empty())
         found = directory_.FindFiles("*.cdr");
     if (found.empty()) {
-        Warn(kFirmwareNotFound);
+        Warn(kNoFirmwareFileBox);
         return false;
     }
     firmwareName_ = found.front();
@@ -93,7 +91,7 @@ bool IniCatalog::FindFirmwareFolder() {
 bool IniCatalog::FindConfigFile() {
     std::vector<std::string> found = directory_.FindFiles("*.ini");
     if (found.empty()) {
-        Warn(kConfigNotFound);
+        Warn(kNoCatalogueBox);
         return false;
     }
     configPath_ = JoinToDirectory(files_.CurrentDirectory(), found.front());
@@ -239,7 +237,7 @@ int IniCatalog::FilesForProduct(const std::string& product, TextTable& versions,
     if (listed == -1)
         return -1;
     if (listed == 0) {
-        Warn(kFirmwareNotFound);
+        Warn(kNoFirmwareFileBox);
         return 0;
     }
     std::size_t stored = 0;
@@ -252,7 +250,7 @@ int IniCatalog::FilesForProduct(const std::string& product, TextTable& versions,
         ++stored;
     }
     if (stored == 0) {
-        Warn(kFirmwareNotFound);
+        Warn(kNoFirmwareFileBox);
         return 0;
     }
     return static_cast<int>(stored);

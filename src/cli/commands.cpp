@@ -11,8 +11,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "catalogue/catalogue_messages.h"
 #include "catalogue/config_values.h"
 #include "catalogue/firmware_version.h"
+#include "cli/language.h"
 #include "cli/resource_texts.h"
 #include "cli/terminal.h"
 #include "device/pass_through.h"
@@ -26,6 +28,10 @@ namespace {
 constexpr int kMaxSources = static_cast<int>(kTableSize);
 constexpr uint8_t kPeripheralNoDevice = 0x7F;
 constexpr size_t kIdentityEnd = 36;  // vendor, product and revision
+
+std::string NothingSent() {
+    return _("Nothing was sent to change the drive.");
+}
 
 std::string Describe(const PassThroughDriveList& drives, int index) {
     return TrimTrailingSpace(drives.Vendor(index)) + " " +
@@ -48,9 +54,9 @@ std::string WhatItIs(PassThroughTransport& transport, DriveBackend& backend) {
     char type[8];
     std::snprintf(type, sizeof type, "%02Xh", data[0]);
     if (data[0] == kPeripheralNoDevice)
-        return backend.Name('A') + " has no device behind it.";
-    return backend.Name('A') + " is not a CD drive of Korvin: it answers \"" + identity +
-           "\", peripheral type " + type + ".";
+        return Fill(_("{1} has no device behind it."), {backend.Name('A')});
+    return Fill(_("{1} is not a CD drive of Korvin: it answers \"{2}\", peripheral type {3}."),
+                {backend.Name('A'), identity, type});
 }
 
 // The signals that ask the program to end, counted while an update runs: they are obeyed where
@@ -121,8 +127,10 @@ public:
         if (InterruptionsCounted::Count() == 0)
             return false;
         progress_.BreakLine();
-        err_ << "Interrupted: stopped after block " << sent_ << " of " << blocks_
-             << "; no closing command was sent." << std::endl;
+        err_ << Fill(_("Interrupted: stopped after block {1} of {2}; no closing command was "
+                       "sent."),
+                     {std::to_string(sent_), std::to_string(blocks_)})
+             << std::endl;
         return true;
     }
     bool CutProgrammingWait(uint32_t leftMs) override {
@@ -133,10 +141,10 @@ public:
         if (count == 1 && !warned_) {
             warned_ = true;
             progress_.BreakLine();
-            err_ << "The drive is programming its memory and must not be powered down: "
-                 << Seconds(leftMs)
-                 << " left. The wait goes on; Ctrl-C again ends the program, not the "
-                    "programming."
+            err_ << Fill(_("The drive is programming its memory and must not be powered down: "
+                           "{1} left. The wait goes on; Ctrl-C again ends the program, not the "
+                           "programming."),
+                         {Seconds(leftMs)})
                  << std::endl;
         }
         return false;
@@ -152,10 +160,27 @@ private:
     uint32_t left_ = 0;
 };
 
+// The catalogue's boxes about a folder without its files, which the commands say in their own
+// sentences (NoCatalogue, ChooseEntry); every other box is shown.
+class FolderBoxesSaidOtherwise : public MessageBoxService {
+public:
+    explicit FolderBoxesSaidOtherwise(MessageBoxService& messages) : messages_(messages) {}
+    MessageButton Show(const std::string& text, const std::string& caption, MessageIcon icon,
+                       bool taskModal, WindowHandle owner) override {
+        if (text == kNoFirmwareFileBox || text == kNoCatalogueBox)
+            return MessageButton::Ok;
+        return messages_.Show(text, caption, icon, taskModal, owner);
+    }
+
+private:
+    MessageBoxService& messages_;
+};
+
 // Said when the catalogue folder holds no configuration file.
 std::string NoCatalogue(FileSystem& files) {
-    return "No catalogue (*.ini) in " + files.CurrentDirectory() +
-           ": --catalog names the folder of the catalogue and the firmware images.";
+    return Fill(_("No catalogue (*.ini) in {1}: --catalog names the folder of the catalogue and "
+                  "the firmware images."),
+                {files.CurrentDirectory()});
 }
 
 // The newest offered entry whose file the catalogue folder (the current directory) holds;
@@ -199,21 +224,26 @@ std::string ChooseEntry(CommandContext& context, const std::vector<std::string>&
                 continue;
             if (NamesFileOfFolder(name) && context.files.Exists(name))
                 return source;
-            context.err << name << " is offered for " << product << " but is not in " << folder
-                        << "; the catalogue expects:\n";
+            context.err << Fill(_("{1} is offered for {2} but is not in {3}; the catalogue "
+                                  "expects:"),
+                                {name, product, folder})
+                        << "\n";
             ListExpected(context.err, sources);
             return std::string();
         }
-        context.err << image << " is not offered for " << product << " in " << folder
-                    << "; the catalogue offers:\n";
+        context.err << Fill(_("{1} is not offered for {2} in {3}; the catalogue offers:"),
+                            {image, product, folder})
+                    << "\n";
         for (const std::string& source : sources)
             context.err << "    " << source << "\n";
         return std::string();
     }
     const std::string newest = NewestPresent(context.files, sources);
     if (newest.empty()) {
-        context.err << "None of the firmware files the catalogue offers for " << product
-                    << " is in " << folder << "; it expects:\n";
+        context.err << Fill(_("None of the firmware files the catalogue offers for {1} is in {2}; "
+                              "it expects:"),
+                            {product, folder})
+                    << "\n";
         ListExpected(context.err, sources);
     }
     return newest;
@@ -221,56 +251,71 @@ std::string ChooseEntry(CommandContext& context, const std::vector<std::string>&
 
 void ShowPlan(std::ostream& out, const std::string& fileName, const DownloadPlan& plan) {
     const FirmwareImage& image = plan.image;
-    out << "Image:    " << fileName << ", " << image.fileLength << " bytes; ";
-    if (image.section == 0)
-        out << "the whole file is the image\n";
-    else
-        out << "section " << image.section << " (bytes " << image.start << " to "
-            << image.start + image.length - 1 << "), which carries the drive's tag \""
-            << image.driveTag << "\"\n";
-    out << "Product code: " << HexOffset(plan.productCode) << "\n"
-        << "Sends:    " << plan.blocks << " WRITE BUFFER block" << (plan.blocks == 1 ? "" : "s")
-        << " of at most 16384 bytes, " << plan.bytes << " bytes, at offsets "
-        << HexOffset(plan.firstOffset) << " to " << HexOffset(plan.lastOffset) << "\n"
-        << "          then the closing command at " << HexOffset(plan.closingOffset) << "\n"
-        << "Then:     waits " << Seconds(plan.programmingWaitMs)
-        << " while the drive programs its memory" << std::endl;
+    const auto number = [](uint64_t value) { return std::to_string(value); };
+    out << Fill(image.section == 0
+                    ? _("Image:    {1}, {2} bytes; the whole file is the image")
+                    : _("Image:    {1}, {2} bytes; section {3} (bytes {4} to {5}), which carries "
+                        "the drive's tag \"{6}\""),
+                {fileName, number(image.fileLength), number(image.section), number(image.start),
+                 number(image.start + image.length - 1), image.driveTag})
+        << "\n"
+        << Fill(_("Product code: {1}"), {HexOffset(plan.productCode)}) << "\n"
+        << Fill(TranslatePlural(
+                    "Sends:    {1} WRITE BUFFER block of at most 16384 bytes, {2} bytes, at "
+                    "offsets {3} to {4}",
+                    "Sends:    {1} WRITE BUFFER blocks of at most 16384 bytes, {2} bytes, at "
+                    "offsets {3} to {4}",
+                    static_cast<unsigned long>(plan.blocks)),
+                {number(plan.blocks), number(plan.bytes), HexOffset(plan.firstOffset),
+                 HexOffset(plan.lastOffset)})
+        << "\n"
+        << Fill(_("          then the closing command at {1}"), {HexOffset(plan.closingOffset)})
+        << "\n"
+        << Fill(_("Then:     waits {1} while the drive programs its memory"),
+                {Seconds(plan.programmingWaitMs)})
+        << std::endl;
 }
 
 // A question of the update: answered yes by its option, or by the user at a terminal. Otherwise
 // says why the update does not go on (the option's hint when nobody could be asked).
 bool Answered(CommandContext& context, const UpdateOptions& options, bool byOption,
               const std::string& question, const std::string& refusal, const std::string& hint) {
-    if (byOption || (options.interactive && AskYesNo(context.in, context.out, question)))
+    std::ostream& asked = context.questions ? *context.questions : context.out;
+    if (byOption || (options.interactive && AskYesNo(context.in, asked, question)))
         return true;
     if (InterruptionsCounted::Count() > 0)
-        context.err << "Interrupted.\n";
+        context.err << _("Interrupted.") << "\n";
     else
-        context.err << "Not updated: " << refusal
-                    << (options.interactive ? std::string(".") : " (" + hint + ").") << "\n";
+        context.err << Fill(options.interactive ? _("Not updated: {1}.")
+                                                : _("Not updated: {1} ({2})."),
+                            {refusal, hint})
+                    << "\n";
     return false;
 }
 
 // The last lines of an update that did not end well: where the drive stands.
 int SayWhereTheDriveStands(std::ostream& err, const DownloadOutcome& outcome, uint32_t leftMs) {
     if (!outcome.AnythingWritten()) {
-        err << "The drive was not updated. Nothing was written to it.\n";
+        err << _("The drive was not updated. Nothing was written to it.") << "\n";
         return kExitFailed;
     }
     if (outcome.waitCut) {
-        err << "The drive took the whole firmware and is programming its memory: do not power it "
-               "down or reset it for another "
-            << Seconds(leftMs) << ".\n";
+        err << Fill(_("The drive took the whole firmware and is programming its memory: do not "
+                      "power it down or reset it for another {1}."),
+                    {Seconds(leftMs)})
+            << "\n";
         return kExitWaitCut;
     }
     if (outcome.closed) {
-        err << "The whole firmware was sent and the drive took the closing command; only what "
-               "followed failed.\n";
+        err << _("The whole firmware was sent and the drive took the closing command; only what "
+                 "followed failed.")
+            << "\n";
         return kExitAfterClose;
     }
-    err << "The drive took " << outcome.blocksTaken
-        << " WRITE BUFFER commands before the stop: it holds an incomplete download that it has "
-           "not saved, and still runs its old firmware.\n";
+    err << Fill(_("The drive took {1} WRITE BUFFER commands before the stop: it holds an "
+                  "incomplete download that it has not saved, and still runs its old firmware."),
+                {std::to_string(outcome.blocksTaken)})
+        << "\n";
     return kExitIncomplete;
 }
 
@@ -282,27 +327,29 @@ int ClosingUnanswered(CommandContext& context, DriveBackend& backend, TerminalWa
     const std::string problem = backend.Problem();
     if (!problem.empty())
         context.err << problem << "\n";
-    context.err << "The drive took all " << plan.blocks
-                << " WRITE BUFFER blocks, but the answer to the closing command, which makes it "
-                   "save them, never came: the drive may be programming its memory now. Quillet "
-                   "waits "
-                << Seconds(plan.programmingWaitMs)
-                << " before it ends; do not power down the computer or the drive." << std::endl;
+    context.err << Fill(_("The drive took all {1} WRITE BUFFER blocks, but the answer to the "
+                          "closing command, which makes it save them, never came: the drive may "
+                          "be programming its memory now. Quillet waits {2} before it ends; do "
+                          "not power down the computer or the drive."),
+                        {std::to_string(plan.blocks), Seconds(plan.programmingWaitMs)})
+                << std::endl;
     constexpr uint32_t kStepMs = 1000;
     for (uint32_t left = plan.programmingWaitMs; left > 0;) {
         if (watch.CutProgrammingWait(left)) {
-            context.err << "The program ends, but the drive may still be programming its memory: "
-                           "do not power it down or reset it for another "
-                        << Seconds(left) << ".\n";
+            context.err << Fill(_("The program ends, but the drive may still be programming its "
+                                  "memory: do not power it down or reset it for another {1}."),
+                                {Seconds(left)})
+                        << "\n";
             return kExitClosingUnanswered;
         }
         const uint32_t step = std::min(left, kStepMs);
         context.clock.Sleep(step);
         left -= step;
     }
-    context.err << "Now power down the computer and the drive and start them again; then "
-                   "\"quillet list\" shows which firmware the drive runs. If it is the old one, "
-                   "run the update again.\n";
+    context.err << _("Now power down the computer and the drive and start them again; then "
+                     "\"quillet list\" shows which firmware the drive runs. If it is the old "
+                     "one, run the update again.")
+                << "\n";
     return kExitClosingUnanswered;
 }
 
@@ -311,18 +358,19 @@ int ClosingUnanswered(CommandContext& context, DriveBackend& backend, TerminalWa
 int Stopped(std::ostream& err, DriveBackend& backend, const DownloadOutcome& outcome,
             uint32_t leftMs) {
     if (outcome.stopped && !outcome.AnythingWritten())
-        err << "Interrupted.\n";
+        err << _("Interrupted.") << "\n";
     const std::string problem = backend.Problem();
     if (!problem.empty() && !outcome.stopped && !outcome.waitCut)
         err << problem << "\n";
-    err << kOperationStopped << "\n";
+    err << _(kOperationStopped) << "\n";
     return SayWhereTheDriveStands(err, outcome, leftMs);
 }
 
 }  // namespace
 
 int ListDrives(CommandContext& context, DriveBackend& backend) {
-    PassThroughDriveList drives(context.directory, context.files, context.profile, context.messages,
+    FolderBoxesSaidOtherwise boxes(context.messages);
+    PassThroughDriveList drives(context.directory, context.files, context.profile, boxes,
                                 backend.Volumes(), context.clock);
     nlohmann::json found = nlohmann::json::array();
     // The list holds the last letter first; the nodes are shown in the kernel's order.
@@ -335,10 +383,10 @@ int ListDrives(CommandContext& context, DriveBackend& backend) {
         const std::vector<std::string> sources =
             drives.SourceEntries(drives.Product(i), kMaxSources);
         if (sources.empty())
-            context.out << "    no firmware offered by the catalogue\n";
+            context.out << "    " << _("no firmware offered by the catalogue") << "\n";
         nlohmann::json offered = nlohmann::json::array();
         for (const std::string& source : sources) {
-            context.out << "    offered: " << source << "\n";
+            context.out << "    " << Fill(_("offered: {1}"), {source}) << "\n";
             const SourceEntry entry = SplitSourceEntry(source);
             offered.push_back({{"version", entry.version},
                                {"file", entry.fileName},
@@ -365,18 +413,19 @@ int ListDrives(CommandContext& context, DriveBackend& backend) {
         found.push_back(drive);
     }
     if (drives.DriveCount() == 0)
-        context.out << "No CD drive of Korvin found.\n";
+        context.err << _("No CD drive of Korvin found.") << "\n";
     const bool catalogue = drives.ConfigFileCount() > 0;
     if (!catalogue)
         context.err << NoCatalogue(context.files) << "\n";
     const std::vector<std::string> refused = backend.Refused();
-    if (!refused.empty()) {
-        context.err << "Not searched, permission denied:";
-        for (const std::string& node : refused)
-            context.err << " " << node;
-        context.err << "\nQuillet needs read and write access to these nodes (run as root, or as "
-                       "a member of the group that owns them).\n";
-    }
+    const std::vector<std::string> problems = backend.OpenProblems();
+    for (const std::string& line : problems)
+        context.err << line << "\n";
+    if (!problems.empty())
+        context.err << _("Listing needs read access to a drive's /dev/srN (root, or a member of "
+                         "the group that owns it, such as cdrom) or read and write access to its "
+                         "/dev/sgN; an update needs read and write access to its /dev/sgN.")
+                    << "\n";
     context.out << std::flush;
     if (context.json)
         // Bytes that are not UTF-8 (a drive's, a catalogue's in its own code page) become U+FFFD
@@ -403,12 +452,14 @@ int UpdateSteps(CommandContext& context, DriveBackend& backend, const UpdateOpti
         return kExitFailed;
     }
     InterruptionsCounted interruptible;
-    PassThroughDriveList drives(context.directory, context.files, context.profile, context.messages,
+    FolderBoxesSaidOtherwise boxes(context.messages);
+    PassThroughDriveList drives(context.directory, context.files, context.profile, boxes,
                                 backend.Volumes(), context.clock);
     if (drives.DriveCount() == 0) {
         const std::string what = WhatItIs(drives.Transport(), backend);
-        context.err << (what.empty() ? options.device + " cannot be opened." : what)
-                    << "\nNothing was sent to change the drive.\n";
+        context.err << (what.empty() ? Fill(_("{1} cannot be opened."), {options.device}) : what)
+                    << "\n"
+                    << NothingSent() << "\n";
         return kExitFailed;
     }
     const int d = 0;
@@ -416,19 +467,19 @@ int UpdateSteps(CommandContext& context, DriveBackend& backend, const UpdateOpti
     // Before anything is read from the catalogue's files or sent beyond the search: the drive
     // stays held from here to the program's end.
     if (!backend.HoldForUpdate(drives.DriveLetter(d), &why)) {
-        context.err << why << "\nNothing was sent to change the drive.\n";
+        context.err << why << "\n" << NothingSent() << "\n";
         return kExitFailed;
     }
     const std::string product = TrimTrailingSpace(drives.Product(d));
     const std::string revision = TrimTrailingSpace(drives.Revision(d));
     const std::vector<std::string> sources = drives.SourceEntries(drives.Product(d), kMaxSources);
     if (drives.ConfigFileCount() == 0) {
-        context.err << NoCatalogue(context.files) << " Nothing was sent to change the drive.\n";
+        context.err << NoCatalogue(context.files) << " " << NothingSent() << "\n";
         return kExitFailed;
     }
     if (sources.empty()) {
-        context.err << "The catalogue offers no firmware for " << product
-                    << ". Nothing was sent to change the drive.\n";
+        context.err << Fill(_("The catalogue offers no firmware for {1}."), {product}) << " "
+                    << NothingSent() << "\n";
         return kExitFailed;
     }
     const std::string entry = ChooseEntry(context, sources, product, options.image);
@@ -438,12 +489,13 @@ int UpdateSteps(CommandContext& context, DriveBackend& backend, const UpdateOpti
     const SourceEntry offered = SplitSourceEntry(entry);
     uint32_t productCode = 0;
     if (!drives.ProductIdForProduct(drives.Product(d), productCode)) {
-        context.err << "The catalogue gives no product code (PRODUCT_ID) for " << product
-                    << ". Nothing was sent to change the drive.\n";
+        context.err << Fill(_("The catalogue gives no product code (PRODUCT_ID) for {1}."),
+                            {product})
+                    << " " << NothingSent() << "\n";
         return kExitFailed;
     }
-    context.out << "Drive:    " << name << "  " << Describe(drives, d) << "\n"
-                << "Firmware: " << entry << " (the drive runs " << revision << ")" << std::endl;
+    context.out << Fill(_("Drive:    {1}  {2}"), {name, Describe(drives, d)}) << "\n"
+                << Fill(_("Firmware: {1} (the drive runs {2})"), {entry, revision}) << std::endl;
 
     TerminalProgress progress(context.out, context.progressInPlace);
     MessagesBesideProgress messages(context.messages, progress);
@@ -453,34 +505,54 @@ int UpdateSteps(CommandContext& context, DriveBackend& backend, const UpdateOpti
         return Stopped(context.err, backend, DownloadOutcome(), 0);
     ShowPlan(context.out, offered.fileName, update.Plan());
 
+    const bool older =
+        CompareFirmwareVersions(drives.Revision(d), offered.version, kEntryVersionLength) > 0;
     if (options.dryRun) {
         const DiscProbe disc = update.ProbeDisc();
-        context.out << "Dry run: nothing was written and the kernel's media polling was left as "
-                       "it was.\n";
+        context.out << _("Dry run: nothing was written and the kernel's media polling was left "
+                         "as it was.")
+                    << "\n";
         if (disc == DiscProbe::DiscLoaded) {
-            context.err << "A disc is in the drive: the update would eject it and stop.\n";
+            context.err << _("A disc is in the drive: the update would eject it and stop.") << "\n";
             return kExitFailed;
         }
-        context.out << (disc == DiscProbe::TrayOpen
-                            ? "The tray is open: the update would close it, look for a disc "
-                              "again and then start.\n"
-                            : "The drive holds no disc: the update would start.\n")
-                    << std::flush;
+        const bool asks = older && !options.allowOlder;
+        const char* said =
+            disc == DiscProbe::TrayOpen
+                ? (asks ? _("The tray is open: the update would close it, look for a disc again "
+                            "and then ask whether to install the firmware offered ({1}), older "
+                            "than the drive's ({2}); --allow-older answers that question.")
+                        : _("The tray is open: the update would close it, look for a disc again "
+                            "and then start."))
+                : (asks ? _("The drive holds no disc: the update would ask whether to install "
+                            "the firmware offered ({1}), older than the drive's ({2}); "
+                            "--allow-older answers that question.")
+                        : _("The drive holds no disc: the update would start."));
+        context.out << Fill(said, {offered.version, revision}) << "\n";
+        context.out << std::flush;
         return kExitDone;
     }
 
-    EnglishTexts texts;
-    if (CompareFirmwareVersions(drives.Revision(d), offered.version, kEntryVersionLength) > 0) {
-        context.out << "The firmware offered (" << offered.version
-                    << ") is older than the drive's (" << revision << ")." << std::endl;
-        if (!Answered(context, options, options.allowOlder, "Install it anyway?",
-                      "the firmware offered is older than the drive's", "--allow-older goes on"))
+    ResourceTexts& texts = context.strings;
+    if (older) {
+        (context.questions ? *context.questions : context.out)
+            << Fill(_("The firmware offered ({1}) is older than the drive's ({2})."),
+                    {offered.version, revision})
+            << std::endl;
+        // The Windows program's own question, on one line.
+        std::string question = texts.DialogText(IDD_OLD_VERSION, IDC_OLD_VERSION_TEXT);
+        for (size_t at = question.find('\n'); at != std::string::npos; at = question.find('\n'))
+            question.erase(at, question.find_first_not_of('\n', at) - at).insert(at, " ");
+        if (!Answered(context, options, options.allowOlder,
+                      question.empty() ? _("Install it anyway?") : question,
+                      _("the firmware offered is older than the drive's"),
+                      _("--allow-older goes on")))
             return SayWhereTheDriveStands(context.err, DownloadOutcome(), 0);
     }
-    context.out << "Do not power down the computer or the drive while the update runs."
+    context.out << _("Do not power down the computer or the drive while the update runs.")
                 << std::endl;
-    if (!Answered(context, options, options.yes, "Start the update?",
-                  "the update was not confirmed", "--yes confirms it"))
+    if (!Answered(context, options, options.yes, _("Start the update?"),
+                  _("the update was not confirmed"), _("--yes confirms it")))
         return SayWhereTheDriveStands(context.err, DownloadOutcome(), 0);
 
     TerminalWatch watch(context.err, progress, update.Plan().blocks);

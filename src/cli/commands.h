@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/drive_backends.h"
+#include "cli/resource_texts.h"
 #include "platform/clock.h"
 #include "platform/directory_search.h"
 #include "platform/file_system.h"
@@ -48,13 +49,15 @@ struct CommandContext {
     FirmwareFiles& firmwareFiles;
     Clock& clock;
     MessageBoxService& messages;
-    StringSource& strings;
+    ResourceTexts& strings;  // the Windows program's texts in the user's language
     std::istream& in;
     std::ostream& out;
     std::ostream& err;
     bool progressInPlace = false;
     // --json: the result as one JSON document here; `out` then carries only what people read.
     std::ostream* json = nullptr;
+    // Where the questions and what leads to them are asked, when not on `out` (--json).
+    std::ostream* questions = nullptr;
 };
 
 int ListDrives(CommandContext& context, DriveBackend& backend);

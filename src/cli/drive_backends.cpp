@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "catalogue/config_values.h"
+#include "cli/language.h"
 #include "device/scsi.h"
 #include "device/sense_text.h"
 
@@ -29,47 +30,72 @@ std::string Hex(unsigned value) {
 }  // namespace
 
 std::string DescribeProblem(const SgProblem& problem) {
-    const std::string command =
-        problem.cdbLength > 0 ? CommandName(problem.cdb[0]) : std::string("opening it");
-    const std::string during = problem.cdbLength > 0 ? " (during " + command + ")" : "";
+    const std::string command = problem.cdbLength > 0 ? CommandName(problem.cdb[0]) : "";
     switch (problem.kind) {
         case SgProblemKind::None:
             return std::string();
         case SgProblemKind::NoPermission:
             if (problem.cdbLength == 0)
-                return "Permission denied on " + problem.node +
-                       ": Quillet needs read and write access to it (run as root, or as a member "
-                       "of the group that owns the node).";
+                return Fill(_("Permission denied on {1}: Quillet needs read and write access to it "
+                              "(run as root, or as a member of the group that owns the node)."),
+                            {problem.node});
             if (IsGenericNode(problem.node))
-                return "The kernel refused to send " + command + " to " + problem.node +
-                       " (permission denied): through a SCSI generic node it passes every "
-                       "command when the node is open for reading and writing, as quillet opens "
-                       "it, or to a process with the CAP_SYS_RAWIO capability; something else, "
-                       "such as a security module, refused it.";
-            return "The kernel refused to send " + command + " to " + problem.node +
-                   " (permission denied): through a CD device it passes the commands it deems "
-                   "safe to anyone who may open it, and the others, WRITE BUFFER among them, "
-                   "only to a process with the CAP_SYS_RAWIO capability (root); the drive's "
-                   "SCSI generic node (/dev/sgN), open for reading and writing, passes every "
-                   "command.";
+                return Fill(_("The kernel refused to send {1} to {2} (permission denied): through "
+                              "a SCSI generic node it passes every command when the node is open "
+                              "for reading and writing, as quillet opens it, or to a process with "
+                              "the CAP_SYS_RAWIO capability; something else, such as a security "
+                              "module, refused it."),
+                            {command, problem.node});
+            return Fill(_("The kernel refused to send {1} to {2} (permission denied): through a CD "
+                          "device it passes the commands it deems safe to anyone who may open it, "
+                          "and the others, WRITE BUFFER among them, only to a process with the "
+                          "CAP_SYS_RAWIO capability (root); the drive's SCSI generic node "
+                          "(/dev/sgN), open for reading and writing, passes every command."),
+                        {command, problem.node});
         case SgProblemKind::DeviceGone:
-            return problem.node + " is gone" + during +
-                   ": the drive was disconnected or switched off, or the node does not exist.";
+            return Fill(problem.cdbLength > 0
+                            ? _("{1} is gone (during {2}): the drive was disconnected or switched "
+                                "off, or the node does not exist.")
+                            : _("{1} is gone: the drive was disconnected or switched off, or the "
+                                "node does not exist."),
+                        {problem.node, command});
         case SgProblemKind::Rejected:
-            return "The drive rejected " + command + " (status " + Hex(problem.status) +
-                   "): " + SenseInWords(problem.sense.data(), problem.sense.size()) + ".";
+            return Fill(_("The drive rejected {1} (status {2}): {3}."),
+                        {command, Hex(problem.status),
+                         SenseInWords(problem.sense.data(), problem.sense.size())});
         case SgProblemKind::NeverCompleted:
-            return "The drive did not complete " + command +
-                   " in time; the kernel gave up waiting " + "for it.";
+            return Fill(_("The drive did not complete {1} in time; the kernel gave up waiting for "
+                          "it."),
+                        {command});
         case SgProblemKind::TransportFailed:
-            return command + " failed on the way to the drive (host status " +
-                   Hex(problem.hostStatus) + ", driver status " + Hex(problem.driverStatus) + ").";
+            return Fill(
+                _("{1} failed on the way to the drive (host status {2}, driver status {3})."),
+                {command, Hex(problem.hostStatus), Hex(problem.driverStatus)});
         case SgProblemKind::PollingNotSwitched:
-            return "Cannot switch the kernel's media polling for the drive (" + problem.detail +
-                   ": " + std::strerror(problem.error) +
-                   "): switching it needs write access to that file (root).";
+            return Fill(_("Cannot switch the kernel's media polling for the drive ({1}: {2}): "
+                          "switching it needs write access to that file (root)."),
+                        {problem.detail, ErrorText(problem.error)});
         case SgProblemKind::SystemError:
-            return problem.node + during + ": " + std::strerror(problem.error) + ".";
+            return Fill(problem.cdbLength > 0 ? _("{1} (during {2}): {3}.") : _("{1}: {3}."),
+                        {problem.node, command, ErrorText(problem.error)});
+    }
+    return std::string();
+}
+
+std::string DescribeRefusal(const SgHoldRefusal& refusal) {
+    switch (refusal.kind) {
+        case SgHoldRefusal::Kind::None:
+            return std::string();
+        case SgHoldRefusal::Kind::Mounted:
+            return Fill(_("{1} is mounted on {2}: unmount it first (umount {2})."),
+                        {refusal.device, refusal.mountPoint});
+        case SgHoldRefusal::Kind::Busy:
+            return Fill(_("Another program holds {1} for itself (a burning program, or a file "
+                          "system being mounted): end it and try again."),
+                        {refusal.device});
+        case SgHoldRefusal::Kind::Failed:
+            return Fill(_("{1} cannot be held for the update: {2}."),
+                        {refusal.device, ErrorText(refusal.error)});
     }
     return std::string();
 }
@@ -78,6 +104,32 @@ SgBackend::SgBackend(SgSystem& system)
     : system_(system), nodes_(0), volumes_(system, FindScsiGenericNodes(system)) {
     while (nodes_ < kLetters && !volumes_.Node(static_cast<char>('A' + nodes_)).path.empty())
         ++nodes_;
+    volumes_.QueryThroughCdDevice();
+}
+
+std::vector<std::string> SgBackend::OpenProblems() const {
+    std::vector<std::string> lines;
+    const std::vector<SgVolumeDevices::Detour>& detours = volumes_.Detours();
+    for (const SgVolumeDevices::Detour& detour : detours) {
+        if (detour.cdError == 0)
+            lines.push_back(Fill(_("{1} cannot be opened for reading and writing ({2}): read "
+                                   "through {3} instead."),
+                                 {detour.node, ErrorText(detour.error), detour.cd}));
+    }
+    for (const std::string& node : volumes_.RefusedOpens()) {
+        std::string line = Fill(_("{1} cannot be opened for reading and writing ({2}): not "
+                                  "searched."),
+                                {node, ErrorText(EACCES)});
+        for (const SgVolumeDevices::Detour& detour : detours) {
+            if (detour.node == node) {
+                line = Fill(_("{1} cannot be opened for reading and writing ({2}), nor {3} for "
+                              "reading ({4}): not searched."),
+                            {node, ErrorText(detour.error), detour.cd, ErrorText(detour.cdError)});
+            }
+        }
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 SgBackend::SgBackend(SgSystem& system, const std::string& device)
@@ -98,35 +150,46 @@ bool SgBackend::MayUpdate(std::string* why) {
             const bool mayOpen = system_.MayAccess(node.path, R_OK | W_OK, &error);
             const bool denied = !mayOpen && (error == EACCES || error == EPERM);
             if (!IsGenericNode(node.path) && (mayOpen || denied)) {
-                missing += node.path +
-                           " is not a SCSI generic node, and no generic node of its drive was "
-                           "found: through a CD device the kernel passes WRITE BUFFER only to a "
-                           "process with the CAP_SYS_RAWIO capability. Run quillet as root, or "
-                           "name the drive's /dev/sgN (the sg module must be loaded). ";
+                missing += Fill(_("{1} is not a SCSI generic node, and no generic node of its "
+                                  "drive was found: through a CD device the kernel passes WRITE "
+                                  "BUFFER only to a process with the CAP_SYS_RAWIO capability. "
+                                  "Run quillet as root, or name the drive's /dev/sgN (the sg "
+                                  "module must be loaded)."),
+                                {node.path}) +
+                           " ";
             } else if (denied) {
-                const std::string ofDevice =
-                    !device_.empty() && !IsGenericNode(device_) && !node.block.empty()
-                        ? ", the SCSI generic node of /dev/" + node.block + ","
-                        : std::string();
-                missing += node.path + ofDevice + " cannot be opened for reading and writing (" +
-                           std::strerror(error) +
-                           "): the kernel passes WRITE BUFFER only through the drive's SCSI "
-                           "generic node opened for reading and writing, or to a process with "
-                           "the CAP_SYS_RAWIO capability. Run quillet as root, or as a user with "
-                           "read and write access to " +
-                           node.path + " (a member of the group that owns it). ";
+                const bool ofDevice =
+                    !device_.empty() && !IsGenericNode(device_) && !node.block.empty();
+                missing +=
+                    Fill(ofDevice ? _("{1}, the SCSI generic node of /dev/{2}, cannot be opened "
+                                      "for reading and writing ({3}): the kernel passes WRITE "
+                                      "BUFFER only through the drive's SCSI generic node opened "
+                                      "for reading and writing, or to a process with the "
+                                      "CAP_SYS_RAWIO capability. Run quillet as root, or as a "
+                                      "user with read and write access to {1} (a member of the "
+                                      "group that owns it).")
+                                  : _("{1} cannot be opened for reading and writing ({3}): the "
+                                      "kernel passes WRITE BUFFER only through the drive's SCSI "
+                                      "generic node opened for reading and writing, or to a "
+                                      "process with the CAP_SYS_RAWIO capability. Run quillet as "
+                                      "root, or as a user with read and write access to {1} (a "
+                                      "member of the group that owns it)."),
+                         {node.path, node.block, ErrorText(error)}) +
+                    " ";
             }
         }
         const std::string attribute = PollingAttribute(node.block);
         // No attribute at all: a kernel without media polling, nothing to switch.
         if (!node.block.empty() && !system_.MayAccess(attribute, W_OK, &error) && error != ENOENT)
-            missing += attribute + " cannot be written (" + std::strerror(error) +
-                       "): switching off the kernel's media polling of the drive for the "
-                       "download needs write access to it (run quillet as root). ";
+            missing += Fill(_("{1} cannot be written ({2}): switching off the kernel's media "
+                              "polling of the drive for the download needs write access to it "
+                              "(run quillet as root)."),
+                            {attribute, ErrorText(error)}) +
+                       " ";
     }
     if (missing.empty())
         return true;
-    *why = missing + "Nothing was sent to the drive.";
+    *why = missing + _("Nothing was sent to the drive.");
     return false;
 }
 
@@ -243,7 +306,7 @@ std::string SimulatedBackend::Problem() const {
         const sim::JournalEntry& last = journal.back();
         const std::string command = CommandName(last.cdb[0]);
         if (last.outcome == sim::Outcome::NeverCompletes)
-            return "The drive did not complete " + command + " in time.";
+            return Fill(_("The drive did not complete {1} in time."), {command});
         if (last.status != 0) {
             const uint8_t sense[14] = {0x70,
                                        0,
@@ -259,7 +322,8 @@ std::string SimulatedBackend::Problem() const {
                                        0,
                                        last.sense.code,
                                        last.sense.qualifier};
-            return "The drive rejected " + command + ": " + SenseInWords(sense, sizeof sense) + ".";
+            return Fill(_("The drive rejected {1}: {2}."),
+                        {command, SenseInWords(sense, sizeof sense)});
         }
     }
     return std::string();

@@ -36,6 +36,9 @@ protected:
 // One paragraph for the user: what failed on a SCSI generic node, why in words, and what access
 // is needed.
 std::string DescribeProblem(const SgProblem& problem);
+// One sentence for the user on a drive that cannot be held for an update: what stands in the
+// way, and what to do.
+std::string DescribeRefusal(const SgHoldRefusal& refusal);
 
 class DriveBackend {
 public:
@@ -61,6 +64,9 @@ public:
     virtual bool HoldForUpdate(char, std::string*) { return true; }
     // Drives that could not be opened for want of permission, by name.
     virtual std::vector<std::string> Refused() const { return {}; }
+    // A line for every node that could not be opened as asked: which, why, and what was opened
+    // in its place.
+    virtual std::vector<std::string> OpenProblems() const { return {}; }
     // The host adapter's and the driver's status of the last command, where the backend has
     // them; false where it has not.
     virtual bool TransportStatus(uint8_t*, uint8_t*) const { return false; }
@@ -69,7 +75,8 @@ public:
 // The nodes of /sys/class/scsi_generic, or one node named by the user.
 class SgBackend : public DriveBackend {
 public:
-    // Every node the kernel lists (at most 26).
+    // Every node the kernel lists (at most 26), for listing: a node that cannot be opened for
+    // reading and writing is read through its CD device.
     explicit SgBackend(SgSystem& system);
     // Only `device`: a generic node, or the CD device of one.
     SgBackend(SgSystem& system, const std::string& device);
@@ -82,6 +89,7 @@ public:
     bool MayUpdate(std::string* why) override;
     bool HoldForUpdate(char letter, std::string* why) override;
     std::vector<std::string> Refused() const override { return volumes_.RefusedOpens(); }
+    std::vector<std::string> OpenProblems() const override;
     bool TransportStatus(uint8_t* host, uint8_t* driver) const override {
         *host = volumes_.LastHostStatus();
         *driver = volumes_.LastDriverStatus();

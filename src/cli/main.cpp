@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -15,6 +14,7 @@
 
 #include "cli/commands.h"
 #include "cli/drive_backends.h"
+#include "cli/language.h"
 #include "cli/resource_texts.h"
 #include "cli/terminal.h"
 #include "cli/transcript.h"
@@ -26,7 +26,7 @@ namespace {
 using namespace quillet;
 
 // What --help prints after the options.
-constexpr char kFooter[] =
+constexpr char kFooter[] = N_(
     "Exit status of update: 0 done (or, with --dry-run, the update would start); 1 nothing was\n"
     "written to the drive; 2 the command line or the catalogue named no usable firmware; 3 the\n"
     "download stopped before its closing command (the drive still runs its old firmware); 4 the\n"
@@ -36,10 +36,26 @@ constexpr char kFooter[] =
     "firmware: the program waited the programming time).\n"
     "Ctrl-C (or Ctrl-\\, SIGTERM, SIGHUP) stops an update only where the drive can take it:\n"
     "before the first block at once, during the blocks after the one in flight, and during the\n"
-    "programming wait only when pressed twice. Ctrl-Z waits until the update is over.";
+    "programming wait only when pressed twice. Ctrl-Z waits until the update is over.");
+
+// What a command's --help prints after its own options: the options of quillet that apply to it,
+// which may stand before or after the command, then `footer`.
+std::string OptionsThatApply(const CLI::App& app, std::initializer_list<const char*> names,
+                             const std::string& footer) {
+    const CLI::Formatter formatter;
+    std::string text =
+        std::string(_("Options of quillet for this command (before or after it):")) + "\n";
+    for (const char* name : names)
+        text += formatter.make_option(app.get_option(name), false);
+    return text + "\n" + footer;
+}
+
+constexpr char kListFooter[] =
+    N_("Exit status of list: 0 listed; 1 the folder holds no catalogue (the drives are still\n"
+       "listed); 2 the command line was not understood.");
 
 std::string ProgramVersion() {
-    EnglishTexts texts;
+    ResourceTexts texts;
     return "quillet " + texts.ProductVersion() + " (commit " QUILLET_COMMIT ")";
 }
 
@@ -74,44 +90,58 @@ int main(int argc, char** argv) {
 
     // One definition of every option: the usage line, the option list and the errors all come
     // from it.
-    CLI::App app(
-        "Lists the Korvin CD drives on the SCSI generic nodes (/dev/sg*) and puts new "
-        "firmware into one.",
-        "quillet");
-    app.footer(kFooter);
+    SetUpLanguage();
+    CLI::App app(_("Lists the Korvin CD drives on the SCSI generic nodes (/dev/sg*) and puts new "
+                   "firmware into one."),
+                 "quillet");
+    // CLI11's own words in the help, in the user's language; the groups' names too.
+    for (const char* label :
+         {N_("Usage"), N_("OPTIONS"), N_("SUBCOMMAND"), N_("Positionals"), N_("REQUIRED")})
+        app.get_formatter()->label(label, _(label));
+    app.option_defaults()->group(_("Options"));
+    app.set_help_flag("-h,--help", _("Print this help message and exit"));
+    app.footer(_(kFooter));
     app.set_version_flag("--version", ProgramVersion(),
-                         "the program's version and the commit it was built from");
+                         _("the program's version and the commit it was built from"));
     app.add_option("--catalog", catalog,
-                   "the folder of the *.ini catalogue and the images (default: here)")
+                   _("the folder of the *.ini catalogue and the images (default: here)"))
         ->type_name("DIR")
         ->check(CLI::ExistingDirectory.description(""));
     app.add_option("--simulate", simulate,
-                   "the simulated drives of a WNASPI32.CFG-style file (Drive0, ...)")
+                   _("the simulated drives of a WNASPI32.CFG-style file (Drive0, ...)"))
         ->type_name("CONFIG")
         ->check(CLI::ExistingFile.description(""));
     app.add_option("--transcript", transcript,
-                   "a line for every command the drive completes: time, CDB, status, sense")
+                   _("a line for every command the drive completes: time, CDB, status, sense"))
         ->type_name("FILE");
-    app.add_flag("-v", verbose, "the transcript's lines on standard error");
+    app.add_flag("-v", verbose, _("the transcript's lines on standard error"));
     app.add_flag("--json", json,
-                 "the result as JSON on standard output, the rest on standard error");
-    app.add_flag("--yes", options.yes, "update: answers the start confirmation");
+                 _("the result as JSON on standard output; on standard error only problems"));
+    app.add_flag("--yes", options.yes, _("update: answers the start confirmation"));
     app.add_flag("--allow-older", options.allowOlder,
-                 "update: installs a firmware older than the drive's");
+                 _("update: installs a firmware older than the drive's"));
     app.add_flag("--dry-run", options.dryRun,
-                 "update: every step up to the first that would change the drive, then the "
-                 "plan");
+                 _("update: every step up to the first that would change the drive, then the "
+                   "plan"));
     CLI::App* list = app.add_subcommand(
-        "list", "the drives, their firmware and the firmware the catalogue offers for each");
+        "list", _("the drives, their firmware and the firmware the catalogue offers for each"));
     CLI::App* update = app.add_subcommand(
-        "update", "shows what it will send, asks, and puts firmware into DEVICE");
-    update->add_option("DEVICE", options.device, "/dev/sgN, the drive's /dev/srN, or DriveN")
+        "update", _("shows what it will send, asks, and puts firmware into DEVICE"));
+    update->add_option("DEVICE", options.device, _("/dev/sgN, the drive's /dev/srN, or DriveN"))
         ->type_name("")
         ->required();
     update
         ->add_option("IMAGE", options.image,
-                     "an offered file of the catalogue folder (default: the newest there)")
+                     _("an offered file of the catalogue folder (default: the newest there)"))
         ->type_name("");
+    list->footer(OptionsThatApply(app, {"--catalog", "--simulate", "--transcript", "-v", "--json"},
+                                  _(kListFooter)));
+    update->footer(OptionsThatApply(app,
+                                    {"--catalog", "--simulate", "--transcript", "-v", "--json",
+                                     "--yes", "--allow-older", "--dry-run"},
+                                    _(kFooter)));
+    list->group(_("Subcommands"));
+    update->group(_("Subcommands"));
     // The options may stand after the command too.
     list->fallthrough();
     update->fallthrough();
@@ -125,15 +155,16 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& error) {
         const std::string word = FirstWord(app, argc, argv);
         if (!list->parsed() && !update->parsed() && !word.empty())
-            std::cerr << "quillet: " << word << " is not a command: the commands are list and "
-                      << "update.\n";
+            std::cerr << "quillet: "
+                      << Fill(_("{1} is not a command: the commands are list and update."), {word})
+                      << "\n";
         else
             std::cerr << "quillet: " << error.what() << "\n";
-        std::cerr << "quillet --help lists the commands and options.\n";
+        std::cerr << _("quillet --help lists the commands and options.") << "\n";
         return kExitUsage;
     }
     const bool updating = update->parsed();
-    options.interactive = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
+    options.interactive = isatty(STDIN_FILENO) && isatty(json ? STDERR_FILENO : STDOUT_FILENO);
 
     // Paths the user gave are taken from where the program was started, before the catalogue's
     // folder becomes the current directory (the Windows program works in its own folder).
@@ -155,7 +186,7 @@ int main(int argc, char** argv) {
     SystemClock systemClock;
     VirtualClock virtualClock;
     TerminalMessageBox messages(std::cerr);
-    EnglishTexts strings;
+    ResourceTexts strings(ResourceLanguage());
     LinuxSgSystem sg;
 
     std::unique_ptr<DriveBackend> backend;
@@ -164,8 +195,10 @@ int main(int argc, char** argv) {
         auto simulated = std::make_unique<SimulatedBackend>(profile, simulate,
                                                             updating ? device : std::string());
         if (updating && !simulated->Found()) {
-            std::cerr << "quillet: " << device << " is not a drive of " << simulate
-                      << " (Drive0, Drive1, ...)\n";
+            std::cerr << "quillet: "
+                      << Fill(_("{1} is not a drive of {2} (Drive0, Drive1, ...)"),
+                              {device, simulate})
+                      << "\n";
             return kExitUsage;
         }
         virtualTime = simulated->VirtualTime();
@@ -175,20 +208,22 @@ int main(int argc, char** argv) {
     } else {
         auto nodes = std::make_unique<SgBackend>(sg);
         if (nodes->NodeCount() == 0)
-            std::cerr << "No SCSI generic nodes (/dev/sg*) found: is the sg module loaded?\n";
+            std::cerr << _("No SCSI generic nodes (/dev/sg*) found: is the sg module loaded?")
+                      << "\n";
         backend = std::move(nodes);
     }
 
     // The transcript's file is opened where the user asked, before anything is sent.
-    std::ofstream transcriptFile;
+    std::unique_ptr<std::ostream> transcriptFile;
     std::vector<std::ostream*> transcriptOuts;
     if (!transcript.empty()) {
-        transcriptFile.open(transcript, std::ios::out | std::ios::trunc);
+        std::string why;
+        transcriptFile = OpenTranscriptFile(transcript, &why);
         if (!transcriptFile) {
-            std::perror(("quillet: " + transcript).c_str());
+            std::cerr << "quillet: " << why << "\n";
             return kExitUsage;
         }
-        transcriptOuts.push_back(&transcriptFile);
+        transcriptOuts.push_back(transcriptFile.get());
     }
     if (verbose)
         transcriptOuts.push_back(&std::cerr);
@@ -203,6 +238,9 @@ int main(int argc, char** argv) {
     }
     DriveBackend& drives = transcribed ? static_cast<DriveBackend&>(*transcribed) : *backend;
 
+    // --json: standard output carries the document, standard error only problems and the
+    // questions asked at a terminal.
+    std::ostream discarded(nullptr);
     CommandContext context{directory,
                            files,
                            profile,
@@ -211,9 +249,10 @@ int main(int argc, char** argv) {
                            messages,
                            strings,
                            std::cin,
-                           json ? std::cerr : std::cout,
+                           json ? discarded : std::cout,
                            std::cerr,
-                           static_cast<bool>(isatty(json ? STDERR_FILENO : STDOUT_FILENO)),
-                           json ? &std::cout : nullptr};
+                           !json && isatty(STDOUT_FILENO),
+                           json ? &std::cout : nullptr,
+                           json ? &std::cerr : nullptr};
     return updating ? UpdateDrive(context, drives, options) : ListDrives(context, drives);
 }

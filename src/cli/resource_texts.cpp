@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "cli/language.h"
 #include "res/compiled_resources.h"
 #include "ui/resource_data.h"
 
@@ -17,17 +18,17 @@ const ResourceFile* Resources() {
 
 }  // namespace
 
-std::string EnglishTexts::LoadStringResource(int id) {
+std::string ResourceTexts::LoadStringResource(int id) {
     const ResourceFile* file = Resources();
     if (file == nullptr)
         return std::string();
-    return file->FindString(id, kLanguageEnglishUs).value_or(std::string());
+    return InTerminalCharset(file->FindString(id, language_).value_or(std::string()));
 }
 
-std::string EnglishTexts::DialogText(int dialogId, int controlId) {
+std::string ResourceTexts::DialogText(int dialogId, int controlId) {
     const ResourceFile* file = Resources();
     const ResourceEntry* entry =
-        file ? file->FindForLanguage(kRtDialog, static_cast<uint16_t>(dialogId), kLanguageEnglishUs)
+        file ? file->FindForLanguage(kRtDialog, static_cast<uint16_t>(dialogId), language_)
              : nullptr;
     if (entry == nullptr)
         return std::string();
@@ -36,12 +37,12 @@ std::string EnglishTexts::DialogText(int dialogId, int controlId) {
         return std::string();
     for (const DialogItemTemplate& item : dialog->items) {
         if (item.id == controlId)
-            return item.title.text;
+            return InTerminalCharset(item.title.text);
     }
     return std::string();
 }
 
-std::string EnglishTexts::ProductVersion() {
+std::string ResourceTexts::ProductVersion() {
     const ResourceFile* file = Resources();
     const ResourceEntry* entry =
         file ? file->FindForLanguage(kRtVersion, 1, kLanguageEnglishUs) : nullptr;

@@ -4,6 +4,8 @@
 #include <istream>
 #include <ostream>
 
+#include "cli/language.h"
+
 namespace quillet {
 
 namespace {
@@ -15,7 +17,9 @@ constexpr int kPlainLineEvery = 10;  // percent
 
 MessageButton TerminalMessageBox::Show(const std::string& text, const std::string& caption,
                                        MessageIcon, bool, WindowHandle) {
-    out_ << (caption.empty() ? std::string("quillet") : caption) << ": " << text << std::endl;
+    // The core's boxes in the user's language, where quillet's catalogue has them.
+    out_ << (caption.empty() ? std::string("quillet") : _(caption.c_str())) << ": "
+         << _(text.c_str()) << std::endl;
     return MessageButton::Ok;
 }
 
@@ -58,7 +62,7 @@ void TerminalProgress::Draw() {
         if (drawn_ >= 0 && percent / kPlainLineEvery == drawn_ / kPlainLineEvery && percent != 100)
             return;
         drawn_ = percent;
-        out_ << "progress " << percent << "%" << std::endl;
+        out_ << Fill(_("progress {1}%"), {std::to_string(percent)}) << std::endl;
         return;
     }
     drawn_ = percent;
@@ -78,12 +82,9 @@ std::string Printable(const std::string& text) {
 }
 
 bool AskYesNo(std::istream& in, std::ostream& out, const std::string& question) {
-    out << question << " [y/N] " << std::flush;
+    out << question << " " << YesNoSuffix() << " " << std::flush;
     std::string answer;
-    if (!std::getline(in, answer))
-        return false;
-    const size_t first = answer.find_first_not_of(" \t");
-    return first != std::string::npos && (answer[first] == 'y' || answer[first] == 'Y');
+    return std::getline(in, answer) && MeansYes(answer);
 }
 
 }  // namespace quillet

@@ -72,7 +72,8 @@ private:
 // drive can reach the terminal as a control sequence.
 std::string Printable(const std::string& text);
 
-// Asks `question` followed by " [y/N] "; true only for an answer starting with y or Y.
+// Asks `question` followed by " [y/N] " in the user's language; true only for an answer that
+// means yes there (one starting with y always does).
 bool AskYesNo(std::istream& in, std::ostream& out, const std::string& question);
 
 }  // namespace quillet

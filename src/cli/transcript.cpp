@@ -1,8 +1,17 @@
 #include "cli/transcript.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ext/stdio_filebuf.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ostream>
 
+#include "cli/language.h"
 #include "cli/terminal.h"
 #include "device/commands.h"
 #include "device/scsi.h"
@@ -103,6 +112,8 @@ bool TranscribedBackend::TranscribedVolumes::IoControl(VolumeHandle handle, uint
         return done;
     std::string line = Command(fields) + " ";
     if (!done) {
+        // The transcript is read by machines too: its words do not change with the language.
+        const UntranslatedScope english;
         const std::string problem = owner_.backend_.Problem();
         line += "no answer" + (problem.empty() ? std::string() : ": " + problem);
     } else {
@@ -117,6 +128,62 @@ bool TranscribedBackend::TranscribedVolumes::IoControl(VolumeHandle handle, uint
     }
     owner_.Write(line);
     return done;
+}
+
+namespace {
+
+// An output stream that owns the descriptor it writes to.
+class DescriptorStream : public std::ostream {
+public:
+    explicit DescriptorStream(int fd) : std::ostream(nullptr), buffer_(fd, std::ios::out) {
+        rdbuf(&buffer_);
+    }
+
+private:
+    __gnu_cxx::stdio_filebuf<char> buffer_;
+};
+
+}  // namespace
+
+std::unique_ptr<std::ostream> OpenTranscriptFile(const std::string& path, std::string* why) {
+    // Not truncated on opening: only once it is known to be a file of its own. Non-blocking, so
+    // that a FIFO does not hold the program before it is refused.
+    const int fd =
+        open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    const char* const notRegular =
+        _("{1} is not a regular file: the transcript is written only to one.");
+    if (fd < 0) {
+        const int error = errno;
+        struct stat seen {};
+        const bool exists = lstat(path.c_str(), &seen) == 0;
+        if (exists && S_ISLNK(seen.st_mode))
+            *why = Fill(_("{1} is a symbolic link: the transcript is written only to a regular "
+                          "file, never through a link."),
+                        {path});
+        else if (exists && !S_ISREG(seen.st_mode))
+            *why = Fill(notRegular, {path});
+        else
+            *why = path + ": " + ErrorText(error) + ".";
+        return nullptr;
+    }
+    struct stat file {};
+    std::string refusal;
+    if (fstat(fd, &file) != 0)
+        refusal = path + ": " + ErrorText(errno) + ".";
+    else if (!S_ISREG(file.st_mode))
+        refusal = Fill(notRegular, {path});
+    else if (file.st_nlink > 1)
+        refusal = Fill(_("{1} has other names (hard links): the transcript is written only to a "
+                         "file of its own."),
+                       {path});
+    else if (ftruncate(fd, 0) != 0)
+        refusal = path + ": " + ErrorText(errno) + ".";
+    if (!refusal.empty()) {
+        close(fd);
+        *why = refusal;
+        return nullptr;
+    }
+    return std::make_unique<DescriptorStream>(fd);
 }
 
 }  // namespace quillet

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,5 +56,10 @@ private:
     uint64_t start_;
     TranscribedVolumes volumes_{*this};
 };
+
+// The transcript's file, created or emptied for writing: never through a symbolic link, and
+// nothing but a regular file with no other name (a program run with sudo must not truncate
+// what a link placed in its way points to). Null, with the reason in `why`, when it is refused.
+std::unique_ptr<std::ostream> OpenTranscriptFile(const std::string& path, std::string* why);
 
 }  // namespace quillet

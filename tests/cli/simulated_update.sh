@@ -118,11 +118,11 @@ grep -qF "None of the firmware files the catalogue offers for CDRW-8432 is in $P
     fail "missing files: the folder searched"
 
 # A dry run: the plan, the disc check's TEST UNIT READY and nothing else; a disc makes it fail.
-dry() {  # disc expected-exit expected-line
+dry() {  # disc expected-exit expected-line [option]
     rm -f Drive*.LOG
     sed "s/^\[Drive1\]$/[Drive1]\nDisc=$1/" WNASPI32.CFG >DRY.CFG
     local rc=0
-    "$quillet" --simulate DRY.CFG --dry-run update Drive1 </dev/null >dry$1.txt 2>&1 || rc=$?
+    "$quillet" --simulate DRY.CFG --dry-run ${4:-} update Drive1 </dev/null >dry$1.txt 2>&1 || rc=$?
     [ "$rc" = "$2" ] || fail "dry run, disc $1: exit $rc, expected $2"
     grep -qF "$3" dry$1.txt || fail "dry run, disc $1: expected \"$3\""
     grep -q "^Sends:    5 WRITE BUFFER blocks .* 71680 bytes, at offsets 340000h to 350000h$" dry$1.txt &&
@@ -132,7 +132,9 @@ dry() {  # disc expected-exit expected-line
         fail "dry run, disc $1: sent more than TEST UNIT READY"
     [ "$(wc -l <Drive1.LOG)" = 12 ] || fail "dry run, disc $1: expected 11 TEST UNIT READY"
 }
-dry 0 0 "The drive holds no disc: the update would start."
+# The firmware offered is older than Drive1's: the update would ask about it, unless told.
+dry 0 0 "The drive holds no disc: the update would ask whether to install the firmware offered (1.0r), older than the drive's (1.1a); --allow-older answers that question."
+dry 0 0 "The drive holds no disc: the update would start." --allow-older
 dry 1 1 "A disc is in the drive: the update would eject it and stop."
 
 q --version | grep -qE "^quillet [0-9]+(\.[0-9]+){3} \(commit ([0-9a-f]+|unknown)\)$" ||
@@ -179,13 +181,41 @@ unanswered "check 19 3B 02/08/00" "logical unit communication failure"
 # folder without a catalogue, where the drives are still listed).
 said() {  # expected-exit expected-line arguments...
     local rc=0
-    "$quillet" "${@:3}" </dev/null >said.txt 2>&1 || rc=$?
+    # Bounded: a program that opens a FIFO for writing waits for a reader.
+    timeout 20 "$quillet" "${@:3}" </dev/null >said.txt 2>&1 || rc=$?
     [ "$rc" = "$1" ] || fail "quillet ${*:3}: exit $rc, expected $1"
     grep -qF -- "$2" said.txt || fail "quillet ${*:3}: expected \"$2\""
 }
 mkdir -p nocatalogue
 said 1 "No catalogue (*.ini) in $PWD/nocatalogue: --catalog names the folder" \
     --simulate WNASPI32.CFG --catalog nocatalogue list
+# That one sentence alone: not the Windows program's boxes, and the listing alone on stdout.
+grep -q "Not found" said.txt && fail "list without a catalogue: the boxes' texts: $(cat said.txt)"
+printf '[ASPI]\nAdapters=1\nDrives=0\n[Adapter0]\nScsiId=7\n' >NONE.CFG
+"$quillet" --simulate NONE.CFG --catalog nocatalogue list </dev/null >none.out 2>none.err || true
+[ ! -s none.out ] || fail "list without drives: standard output holds $(cat none.out)"
+[ "$(cat none.err)" = "No CD drive of Korvin found.
+No catalogue (*.ini) in $PWD/nocatalogue: --catalog names the folder of the catalogue and the firmware images." ] ||
+    fail "list without drives or catalogue: $(cat none.err)"
+# Each command's --help names the options that apply to it, and only those.
+for row in "list:--catalog --simulate --transcript -v --json" \
+    "update:--catalog --simulate --transcript -v --json --yes --allow-older --dry-run"; do
+    command=${row%%:*}
+    named=$("$quillet" "$command" --help | sed -n '/^  -h,/d; s/^  \(-[^ ]*\).*/\1/p' | tr '\n' ' ')
+    [ "$named" = "${row#*:} " ] || fail "$command --help names \"$named\""
+done
+# The transcript goes only to a regular file of its own: never through a symbolic link, to a
+# FIFO, a folder or a file with another name; such a path is refused with 2, nothing touched.
+echo precious >victim.txt
+ln -sf victim.txt link.tx
+mkfifo fifo.tx
+ln -f victim.txt hard.tx
+for row in "link.tx:is a symbolic link" "fifo.tx:is not a regular file" ".:is not a regular file" \
+    "hard.tx:has other names (hard links)"; do
+    said 2 "quillet: $PWD/${row%%:*} ${row#*:}" --simulate WNASPI32.CFG --transcript "${row%%:*}" list
+done
+[ "$(cat victim.txt)" = precious ] || fail "a refused transcript wrote to the file: $(cat victim.txt)"
+rm -f link.tx fifo.tx hard.tx victim.txt
 said 2 "--simulate: File does not exist: MISSING.CFG" --simulate MISSING.CFG list
 said 2 "lst is not a command: the commands are list and update." lst
 said 2 "lst is not a command: the commands are list and update." --catalog . -v lst
@@ -195,14 +225,16 @@ said 2 "DEVICE is required" update
 said 0 "Usage: quillet [OPTIONS] SUBCOMMAND" --help
 
 # --json: one document on standard output, read here with jq.
-q --json list >list.json 2>/dev/null || fail "list --json failed"
+q --json list >list.json 2>list.err || fail "list --json failed"
+[ ! -s list.err ] || fail "list --json: standard error holds $(cat list.err)"
 [ "$(jq -r '.drives[] | select(.node == "Drive1") | [.vendor, .product, .revision] | join(" ")' list.json)" = \
     "KORVIN CDRW-8432 1.1a" ] || fail "list --json: the drive"
 [ "$(jq -c '[.drives[] | select(.node == "Drive1") | .offered[] | [.file, .present]]' list.json)" = \
     '[["CDRW843N.BIN",false],["CDRW8432.BIN",true]]' ] || fail "list --json: the entries offered"
 [ "$(jq -r '.drives[] | select(.node == "Drive1") | "\(.newest_available.version) \(.runs_newest)"' list.json)" = \
     "1.0r false" ] || fail "list --json: the newest available"
-q --json --dry-run update Drive1 >dry.json 2>/dev/null || fail "update --json --dry-run failed"
+q --json --dry-run update Drive1 >dry.json 2>dry.err || fail "update --json --dry-run failed"
+[ ! -s dry.err ] || fail "update --json --dry-run: standard error holds $(cat dry.err)"
 # A drive whose answer holds an escape sequence and a byte that is not UTF-8: the terminal gets
 # dots, the JSON the characters escaped or replaced, and neither run fails.
 printf '[ASPI]\nAdapters=1\nDrives=1\n[Adapter0]\nScsiId=7\n[Drive0]\nTarget=1\nProduct=MTX\033[2J\nRevision=1.\3510\n' \

@@ -185,7 +185,7 @@ mkdir -p "$out"
 between() {  # kind name: the lines between QUILLET-<kind>-BEGIN name and its END
     tr -d '\r' <"$serial" | sed -n "/^QUILLET-$1-BEGIN $2\$/,/^QUILLET-$1-END $2\$/p" | sed '1d;$d'
 }
-for name in sg-update sr-update refused polled peer stalled closing unlinked ended; do
+for name in sg-update sr-update refused cdrom-list polled peer stalled closing unlinked ended; do
     between JOURNAL "$name" >"$out/$name.log"
 done
 for name in sg-transcript sr-transcript sg-simulated sr-simulated polled-times \
@@ -221,6 +221,14 @@ check "user without the polling switch: refused, naming it" \
     has refused-polling "/sys/block/$(served_block 0)/events_poll_msecs cannot be written"
 check "user without the polling switch: exits 1" [ "$(exit_code refused-polling)" = 1 ]
 check "refusals: nothing of the program's reached the drive" all_kernel refused.log
+check "cdrom member: list reads the drive through its CD device" \
+    has cdrom-list "$(served_node 0)  KORVIN   CDRW-8432        1.0q"
+check "cdrom member: list reads the tagged drive through its CD device" \
+    has cdrom-list "$(served_node 1)  KORVIN   MTX5160E         1.0q"
+check "cdrom member: the tagged drive's INQUIRY went through the CD device" \
+    grep -q '^[0-9]* 12 00 00 00 FF 00 in 1024 GOOD$' "$out/cdrom-list.log"
+check "cdrom member: list names the generic node it could not open, and why" \
+    has cdrom-list "$(served_node 0) cannot be opened for reading and writing (Permission denied): read through /dev/$(served_block 0) instead."
 
 check "polling: exits 0" [ "$(exit_code polled-update)" = 0 ]
 check "polling: the kernel polls before and after the download, never during it" \

@@ -64,7 +64,7 @@ as_user() { su -s /bin/sh user -c "cd /catalogue && $*"; }
 mkdir -p /etc
 chmod 1777 /tmp
 printf 'root:x:0:0::/:/bin/sh\nuser:x:1000:1000::/:/bin/sh\n' >/etc/passwd
-printf 'root:x:0:\nuser:x:1000:\n' >/etc/group
+printf 'root:x:0:\nuser:x:1000:\ncdrom:x:24:user\n' >/etc/group
 for n in 0 1 2 7; do backstore $n 30; done
 # Short for the faults: the kernel ends a command the drive leaves unanswered this soon.
 for n in 3 4 5 6; do backstore $n 5; done
@@ -116,6 +116,18 @@ chown 1000 "$sg0"
 chown 0 "/sys/block/$(block "$sg0")/events_poll_msecs"
 run refused-polling as_user quillet --yes update "$sg0" CDRW8432.BIN
 show_journal 0 "$mark" refused
+
+# Listing as a member of the cdrom group, who may read the CD device but not open the generic
+# node: the search's commands go through /dev/srN, and the nodes refused are named.
+for sg in "$sg0" "$sg1"; do
+    chown 0:0 "$sg" "/dev/$(block "$sg")"
+    chmod 600 "$sg"
+    chgrp 24 "/dev/$(block "$sg")"
+    chmod 640 "/dev/$(block "$sg")"
+done
+mark=$(journal_mark 1)
+run cdrom-list as_user quillet list
+show_journal 1 "$mark" cdrom-list
 
 # 3, 7. Polling at 2000 ms around a download of 4 MiB, its blocks timed by the drive. The peer
 # sends the same image to the twin drive at the same time, so that both meet the same load of

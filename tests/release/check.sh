@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks a release made by scripts/release.sh against the build the tests ran:
-#   - lintian finds no error and no warning in the Debian package;
+#   - lintian finds no error and no warning in the Debian package and its .changes (which the
+#     release leaves in BUILD/release);
 #   - the package unpacks, its quillet answers --version and --help, its manual page renders and
-#     its completion is valid bash;
+#     its completion is valid bash, and the package's autopkgtest passes with it;
 #   - the zip's Quillet.exe and its demo folder's QuilletDemo.exe are the tested ones (BUILD/win32),
 #     the zip holds no DLL, the demo folder holds the demo program, its simulated drives, the
 #     samples and its README and nothing else, and the demo program imports no device access;
@@ -45,7 +46,10 @@ deb=$(find "$dist" -maxdepth 1 -name 'quillet_*.deb')
 # 1. Debian's own checker; every remaining tag must be an override with its reason.
 # Its remark on running as root is no finding.
 lintian_rc=0
-lintian --fail-on error,warning --show-overrides "$deb" >"$check.lintian" 2>&1 || lintian_rc=$?
+changes=$build/release/$(basename "$deb" .deb).changes
+[ -f "$changes" ] || fail "no $changes beside the release's package"
+lintian --fail-on error,warning --show-overrides "$deb" "$changes" >"$check.lintian" 2>&1 ||
+    lintian_rc=$?
 sed -i '/^running with root privileges/d' "$check.lintian"
 cat "$check.lintian"
 [ "$lintian_rc" = 0 ] || fail "lintian found errors or warnings (exit $lintian_rc)"
@@ -70,6 +74,10 @@ grep -q '^NAME' <<<"$rendered" || fail "the manual page has no NAME section"
 bash -n "$check/root/usr/share/bash-completion/completions/quillet" ||
     fail "the bash completion does not parse"
 [ -s "$check/root/usr/share/doc/quillet/copyright" ] || fail "no copyright file"
+for po in "$root"/po/*.po; do
+    mo=$check/root/usr/share/locale/$(basename "$po" .po)/LC_MESSAGES/quillet.mo
+    [ -s "$mo" ] || fail "the package lacks ${mo#"$check/root"}"
+done
 # The manual page's example: the packaged demo writer and the simulated drives, up to the plan.
 bash "$check/root/usr/share/doc/quillet/examples/make-demo-folder.sh" "$check/korvin" ||
     fail "the packaged demo writer failed"
@@ -77,7 +85,11 @@ sim=(--catalog "$check/korvin" --simulate "$check/korvin/WNASPI32.CFG")
 "$quillet" "${sim[@]}" list | grep -q 'MTX5160E' || fail "quillet list shows no simulated drive"
 "$quillet" "${sim[@]}" --dry-run update Drive0 >"$check/dry-run.out" ||
     fail "the dry run on the simulated drive failed: $(cat "$check/dry-run.out")"
-step "the package unpacks; $version; manual page of $(wc -l <<<"$rendered") lines"
+# The package's own test (debian/tests), run here on the unpacked program.
+(cd "$root" && PATH=$check/root/usr/bin:$PATH AUTOPKGTEST_TMP=$check/autopkgtest \
+    debian/tests/simulated-drives) >"$check/autopkgtest.log" 2>&1 ||
+    fail "debian/tests/simulated-drives: $(tail -n 20 "$check/autopkgtest.log")"
+step "the package unpacks; $version; manual page of $(wc -l <<<"$rendered") lines; autopkgtest passes"
 
 # 3. The zip: the tested programs, no library, and in the demo folder only the demo.
 unzip -q "$zip" -d "$check/zip"

@@ -20,8 +20,9 @@ public:
     int Open(const std::string& path, int flags, int* error) override {
         opens.push_back(path);
         openFlags = flags;
-        *error = openError;
-        return openError ? -1 : 7;
+        const auto byPath = openErrors.find(path);
+        *error = byPath == openErrors.end() ? openError : byPath->second;
+        return *error ? -1 : 7;
     }
     int SgIo(int fd, sg_io_hdr_t* header, int* error) override {
         EXPECT_EQ(fd, 7);
@@ -61,6 +62,7 @@ public:
     bool MaySendAnyCommand() override { return anyCommand; }
 
     int openError = 0;
+    std::map<std::string, int> openErrors;  // by path, before openError
     int openFlags = 0;
     int writeError = 0;
     std::function<int(sg_io_hdr_t*, int*)> answer;

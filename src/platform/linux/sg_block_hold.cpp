@@ -37,24 +37,6 @@ std::string Trimmed(const std::string& text) {
 
 }  // namespace
 
-std::string DescribeRefusal(const SgHoldRefusal& refusal) {
-    switch (refusal.kind) {
-        case SgHoldRefusal::Kind::None:
-            return std::string();
-        case SgHoldRefusal::Kind::Mounted:
-            return refusal.device + " is mounted on " + refusal.mountPoint +
-                   ": unmount it first (umount " + refusal.mountPoint + ").";
-        case SgHoldRefusal::Kind::Busy:
-            return "Another program holds " + refusal.device +
-                   " for itself (a burning program, or a file system being mounted): end it and "
-                   "try again.";
-        case SgHoldRefusal::Kind::Failed:
-            return refusal.device +
-                   " cannot be held for the update: " + std::strerror(refusal.error) + ".";
-    }
-    return std::string();
-}
-
 SgBlockHold::~SgBlockHold() {
     if (fd_ >= 0)
         system_.Close(fd_);

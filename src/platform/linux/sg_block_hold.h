@@ -17,9 +17,6 @@ struct SgHoldRefusal {
     int error = 0;           // errno, for Failed
 };
 
-// One sentence for the user: what stands in the way, and what to do.
-std::string DescribeRefusal(const SgHoldRefusal& refusal);
-
 class SgBlockHold {
 public:
     // `system` must outlive the object.

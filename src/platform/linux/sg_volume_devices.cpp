@@ -113,7 +113,7 @@ void SgVolumeDevices::Fail(SgProblemKind kind, const Opened* opened, int error) 
     problem_.kind = kind;
     problem_.error = error;
     if (opened)
-        problem_.node = nodes_[opened->node].path;
+        problem_.node = opened->path;
 }
 
 VolumeHandle SgVolumeDevices::Open(char letter, VolumeAccess access) {
@@ -122,14 +122,19 @@ VolumeHandle SgVolumeDevices::Open(char letter, VolumeAccess access) {
         return kInvalidVolumeHandle;
     Opened opened;
     opened.node = static_cast<size_t>(index);
+    opened.path = nodes_[opened.node].path;
     if (access == VolumeAccess::ReadWrite) {
         int error = 0;
         // Non-blocking: the open must not wait for another program's exclusive use.
-        opened.fd = system_.Open(nodes_[opened.node].path, O_RDWR | O_NONBLOCK, &error);
-        if (opened.fd < 0) {
+        opened.fd = system_.Open(opened.path, O_RDWR | O_NONBLOCK, &error);
+        if (opened.fd < 0)
             Fail(KindOfError(error), &opened, error);
+        if (opened.fd < 0 && problem_.kind == SgProblemKind::NoPermission && queryThroughCd_ &&
+            !nodes_[opened.node].block.empty())
+            opened.fd = OpenCdDevice(opened, error);
+        if (opened.fd < 0) {
             const std::string& path = nodes_[opened.node].path;
-            if (problem_.kind == SgProblemKind::NoPermission &&
+            if (KindOfError(error) == SgProblemKind::NoPermission &&
                 std::find(refused_.begin(), refused_.end(), path) == refused_.end())
                 refused_.push_back(path);
             return kInvalidVolumeHandle;
@@ -138,6 +143,20 @@ VolumeHandle SgVolumeDevices::Open(char letter, VolumeAccess access) {
     const VolumeHandle handle = next_++;
     handles_[handle] = opened;
     return handle;
+}
+
+int SgVolumeDevices::OpenCdDevice(Opened& opened, int nodeError) {
+    Detour detour{opened.path, nodeError, "/dev/" + nodes_[opened.node].block, 0};
+    int fd = system_.Open(detour.cd, O_RDONLY | O_NONBLOCK, &detour.cdError);
+    const bool seen = std::any_of(detours_.begin(), detours_.end(),
+                                  [&](const Detour& d) { return d.node == detour.node; });
+    if (!seen)
+        detours_.push_back(detour);
+    if (fd < 0)
+        return -1;
+    problem_ = SgProblem();
+    opened.path = detour.cd;
+    return fd;
 }
 
 void SgVolumeDevices::Close(VolumeHandle handle) {

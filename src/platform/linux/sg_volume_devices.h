@@ -81,10 +81,24 @@ public:
     // Nodes whose open was refused for want of permission, each once.
     const std::vector<std::string>& RefusedOpens() const { return refused_; }
 
+    // For listing only: a generic node that cannot be opened for reading and writing is opened
+    // through its CD device for reading, where the kernel passes INQUIRY and READ BUFFER to
+    // anyone who may read the device (a member of its group). Updates never take this way.
+    void QueryThroughCdDevice() { queryThroughCd_ = true; }
+    struct Detour {
+        std::string node;  // "/dev/sg1", refused
+        int error = 0;     // why
+        std::string cd;    // "/dev/sr0", opened in its place, or refused too
+        int cdError = 0;   // 0 when the CD device opened
+    };
+    // The generic nodes that were refused, each once, and how the CD device fared.
+    const std::vector<Detour>& Detours() const { return detours_; }
+
 private:
     struct Opened {
         int fd = -1;  // -1 for a query-only handle
         size_t node = 0;
+        std::string path;  // what `fd` is open on: the generic node, or its CD device
         bool pollingOff = false;
         std::string savedPolling;  // the attribute's text before it was switched off
     };
@@ -92,6 +106,9 @@ private:
     bool PassThrough(Opened& opened, uint8_t* record, uint32_t inLength, uint32_t outLength,
                      uint32_t* returned);
     bool SwitchPolling(Opened& opened, bool off);
+    // The CD device in place of a generic node refused with `nodeError`: its descriptor, or -1
+    // (the node's refusal stays the problem to tell).
+    int OpenCdDevice(Opened& opened, int nodeError);
     void Fail(SgProblemKind kind, const Opened* opened, int error);
 
     SgSystem& system_;
@@ -102,6 +119,8 @@ private:
     uint8_t lastHost_ = 0;
     uint8_t lastDriver_ = 0;
     std::vector<std::string> refused_;
+    bool queryThroughCd_ = false;
+    std::vector<Detour> detours_;
 };
 
 }  // namespace quillet

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/drive_backends.h"
 #include "platform/linux/sg_block_hold.h"
 #include "support/scripted_sg.h"
 

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -167,6 +168,72 @@ TEST_F(SgVolumeDevicesTest, RefusedOpenSaysWhatAccessIsNeeded) {
     EXPECT_EQ(transport.OpenDrive('A', VolumeAccess::ReadWrite), kInvalidVolumeHandle);
     EXPECT_EQ(volumes.LastProblem().kind, SgProblemKind::DeviceGone);
     EXPECT_EQ(transport.OpenDrive('B', VolumeAccess::ReadWrite), kInvalidVolumeHandle);
+}
+
+// Listing reads a drive through its CD device when its generic node is refused (a member of the
+// cdrom group), and says which node it could not open and why; an update never takes that way.
+TEST(SgCdDeviceDetourTest, ListingReadsThroughTheCdDeviceOnlyWhenTheNodeIsRefused) {
+    struct Row {
+        const char* name;
+        int nodeError;
+        int cdError;
+        bool listing;
+        bool opens;
+        std::vector<std::string> opened;  // paths, in order
+        std::vector<std::string> refused;
+        std::string problem;  // OpenProblems' line, "" for none
+    };
+    const Row rows[] = {
+        {"node opens", 0, 0, true, true, {"/dev/sg3"}, {}, ""},
+        {"cdrom member",
+         EACCES,
+         0,
+         true,
+         true,
+         {"/dev/sg3", "/dev/sr0"},
+         {},
+         "/dev/sg3 cannot be opened for reading and writing (Permission denied): read through "
+         "/dev/sr0 instead."},
+        {"neither",
+         EACCES,
+         EACCES,
+         true,
+         false,
+         {"/dev/sg3", "/dev/sr0"},
+         {"/dev/sg3"},
+         "/dev/sg3 cannot be opened for reading and writing (Permission denied), nor /dev/sr0 "
+         "for reading (Permission denied): not searched."},
+        {"node gone", ENOENT, 0, true, false, {"/dev/sg3"}, {}, ""},
+        {"update",
+         EACCES,
+         0,
+         false,
+         false,
+         {"/dev/sg3"},
+         {"/dev/sg3"},
+         "/dev/sg3 cannot be opened for reading and writing (Permission denied): not searched."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedSg sg;
+        sg.folders["/sys/class/scsi_generic/"] = {"sg3"};
+        sg.folders["/sys/class/scsi_generic/sg3/device/block"] = {"sr0"};
+        sg.openErrors = {{"/dev/sg3", row.nodeError}, {"/dev/sr0", row.cdError}};
+        std::unique_ptr<SgBackend> backend = row.listing
+                                                 ? std::make_unique<SgBackend>(sg)
+                                                 : std::make_unique<SgBackend>(sg, "/dev/sg3");
+        const VolumeHandle handle = backend->Volumes().Open('A', VolumeAccess::ReadWrite);
+        EXPECT_EQ(handle != kInvalidVolumeHandle, row.opens);
+        EXPECT_EQ(sg.opens, row.opened);
+        if (row.opened.size() > 1) {
+            EXPECT_EQ(sg.openFlags & O_ACCMODE, O_RDONLY);
+        }
+        EXPECT_EQ(backend->Refused(), row.refused);
+        const std::vector<std::string> problems = backend->OpenProblems();
+        EXPECT_EQ(problems.empty() ? std::string() : problems[0], row.problem);
+        if (handle != kInvalidVolumeHandle)
+            backend->Volumes().Close(handle);
+    }
 }
 
 TEST_F(SgVolumeDevicesTest, MediaPollingIsSwitchedOffAndPutBackOnEveryExit) {

@@ -559,7 +559,7 @@ RunResult RunCli(uint32_t seed) {
     std::ostringstream out;
     std::ostringstream err;
     TerminalMessageBox messages(err);
-    EnglishTexts strings;
+    ResourceTexts strings;
     CommandContext context{folder, folder, folder, folder, clock, messages, strings, in, out, err};
     UpdateOptions options;
     options.device = "Drive0";

@@ -178,7 +178,7 @@ TEST(UpdatePermission, WhatTheKernelNeedsIsAskedBeforeAnythingIsOpened) {
         std::ostringstream out;
         std::ostringstream err;
         TerminalMessageBox messages(err);
-        EnglishTexts strings;
+        ResourceTexts strings;
         CommandContext context{folder,   folder,  folder, folder, clock,
                                messages, strings, in,     out,    err};
         UpdateOptions options;
