@@ -16,36 +16,11 @@ put_demo_folder
 [ -z "$(find "$PROGRAM_DIR" -iname 'wnaspi32.dll')" ] || fail "a WNASPI32.DLL beside the demo"
 read_demo_values
 
-# 1. The CDRW-8432: the Windows 9x family's firmware list holds only the images that are there.
-demo_update aspi_cdrw8432 1 0 1
-expect_equal "CDRW-8432: version and firmware shown" "1.1a|1.0r CDRW8432.BIN" "$DEMO_SHOWN"
-expect_journal "CDRW-8432" 1 aspi updated plain "$CDRW_CODE" "$CDRW_LENGTH"
-expect_image "CDRW-8432" 1 CDRW8432.BIN "$CDRW_LENGTH"
-expect_journal "MTX5160E, not chosen" 0 aspi untouched tagged "$MTX_CODE" "$MTX_LENGTH"
-expect_journal "the other vendor's drive" 2 aspi untouched plain 0 0
-cp "$PROGRAM_DIR/Drive1.LOG" "$ARTEFACTS/aspi_cdrw8432_Drive1.LOG"
-e2e_log "CDRW-8432 updated; its journal is the table's"
-
-# 2. The MTX5160E.
-forget_drives
-demo_update aspi_mtx5160e 0 0 0
-expect_equal "MTX5160E: version and firmware shown" "1.0q|1.1a MTX5160.BIN" "$DEMO_SHOWN"
-expect_journal "MTX5160E" 0 aspi updated tagged "$MTX_CODE" "$MTX_LENGTH"
-expect_image "MTX5160E" 0 MTX5160.BIN "$MTX_LENGTH"
-expect_journal "CDRW-8432, not chosen" 1 aspi untouched plain "$CDRW_CODE" "$CDRW_LENGTH"
-cp "$PROGRAM_DIR/Drive0.LOG" "$ARTEFACTS/aspi_mtx5160e_Drive0.LOG"
-e2e_log "MTX5160E updated; its journal is the table's"
+# 1, 2. The CDRW-8432 and the MTX5160E.
+demo_whole_updates aspi 0
 
 # 3. A disc in the MTX5160E: the ASPI side's one message, without a caption of the program's own.
-forget_drives
-configure_drive 0 Disc=1
-driver start "$quillet" "$folder" window QUILLET 60 click 2 window "$DEMO_MAIN" 30 input 60 \
-    select 1006 0 click 1008 dialog 1009,1010 30 click 1 ||
-    fail "the update with a disc could not be started"
+demo_disc_update
 answer_message "disc" error "Eject the disc from the drive." aspi_disc_message
-driver window "$DEMO_MAIN" 10 input 60 position 1001 click 2 wait-exit 15 ||
-    fail "the main dialog after the disc message could not be read or closed"
-expect_equal "progress bar after the disc message" "0" "${DRIVER_OUT[0]}"
-expect_journal "MTX5160E with a disc" 0 aspi disc tagged "$MTX_CODE" "$MTX_LENGTH"
-[ ! -e "$PROGRAM_DIR/Drive0.IMG" ] || fail "a drive with a disc kept an image"
+demo_disc_checked aspi
 e2e_log "passed: two whole updates and a disc on the Windows 9x family's path"

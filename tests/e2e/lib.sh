@@ -353,3 +353,46 @@ fi
 # the setting ends first, so that a test may start one of its own (wineserver -p).
 wine_virtual_desktop || fail "cannot set up Wine's desktop"
 "$QUILLET_WINESERVER" -w
+
+# The demo's two whole updates on one path (aspi or nt), through the real windows: the CDRW-8432,
+# whose offered firmware is older than its own ("Continue" in the old-version question), at
+# entry CDRW_ENTRY of the drive list, then the tagged MTX5160E at entry 0. Each drive's journal is
+# the unit tests' whole-flow table for the case, the others' untouched; each keeps its image.
+demo_whole_updates() {  # path cdrw-entry
+    local path=$1
+    demo_update "${path}_cdrw8432" 1 "$2" 1
+    expect_equal "CDRW-8432: version and firmware shown" "1.1a|1.0r CDRW8432.BIN" "$DEMO_SHOWN"
+    expect_journal "CDRW-8432" 1 "$path" updated plain "$CDRW_CODE" "$CDRW_LENGTH"
+    expect_image "CDRW-8432" 1 CDRW8432.BIN "$CDRW_LENGTH"
+    expect_journal "MTX5160E, not chosen" 0 "$path" untouched tagged "$MTX_CODE" "$MTX_LENGTH"
+    expect_journal "the other vendor's drive" 2 "$path" untouched plain 0 0
+    cp "$PROGRAM_DIR/Drive1.LOG" "$ARTEFACTS/${path}_cdrw8432_Drive1.LOG"
+    e2e_log "CDRW-8432 updated; its journal is the table's"
+
+    forget_drives
+    demo_update "${path}_mtx5160e" 0 0 0
+    expect_equal "MTX5160E: version and firmware shown" "1.0q|1.1a MTX5160.BIN" "$DEMO_SHOWN"
+    expect_journal "MTX5160E" 0 "$path" updated tagged "$MTX_CODE" "$MTX_LENGTH"
+    expect_image "MTX5160E" 0 MTX5160.BIN "$MTX_LENGTH"
+    expect_journal "CDRW-8432, not chosen" 1 "$path" untouched plain "$CDRW_CODE" "$CDRW_LENGTH"
+    cp "$PROGRAM_DIR/Drive0.LOG" "$ARTEFACTS/${path}_mtx5160e_Drive0.LOG"
+    e2e_log "MTX5160E updated; its journal is the table's"
+}
+
+# Starts an update of the MTX5160E, which has a disc (Disc=1): the caller answers the messages.
+demo_disc_update() {
+    forget_drives
+    configure_drive 0 Disc=1
+    driver start "$quillet" "$folder" window QUILLET 60 click 2 window "$DEMO_MAIN" 30 input 60 \
+        select 1006 0 click 1008 dialog 1009,1010 30 click 1 ||
+        fail "the update with a disc could not be started"
+}
+
+# After the disc messages: the bar stood still, the drive was not written to. `path`: aspi or nt.
+demo_disc_checked() {  # path
+    driver window "$DEMO_MAIN" 10 input 60 position 1001 click 2 wait-exit 15 ||
+        fail "the main dialog after the disc message could not be read or closed"
+    expect_equal "progress bar after the disc message" "0" "${DRIVER_OUT[0]}"
+    expect_journal "MTX5160E with a disc" 0 "$1" disc tagged "$MTX_CODE" "$MTX_LENGTH"
+    [ ! -e "$PROGRAM_DIR/Drive0.IMG" ] || fail "a drive with a disc kept an image"
+}
